@@ -1,0 +1,181 @@
+#include "modbus.h"
+
+#include <QDebug>
+
+#include <array>
+
+namespace {
+
+constexpr quint8 MB_FUNC_READ_HOLDING = 0x03;
+constexpr quint8 MB_FUNC_READ_INPUT = 0x04;
+constexpr quint8 MB_FUNC_WRITE_REGISTER = 0x06;
+constexpr quint8 MB_FUNC_WRITE_MULTIPLE = 0x10;
+constexpr quint8 MB_FUNC_ERROR = 0x80;
+
+// Address, function, CRC: nothing shorter can be a frame.
+constexpr int MinFrameLen = 4;
+// Address, function, byte count, CRC around the data bytes.
+constexpr int ReadFrameOverhead = 5;
+// 0x06 echo and 0x10 answer: address, function, two words, CRC.
+constexpr int FixedAnswerLen = 8;
+
+// Byte-wise table of the reflected polynomial 0xA001. Its low bytes are the
+// Modbus line specification's "CRC low" table and its high bytes the "CRC
+// high" one, so one lookup yields both bytes of the next CRC.
+constexpr std::array<u16, 256> MakeCrcTable()
+{
+    std::array<u16, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        u16 crc = u16(i);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? u16((crc >> 1) ^ 0xA001) : u16(crc >> 1);
+        table[i] = crc;
+    }
+    return table;
+}
+
+constexpr std::array<u16, 256> crcTable = MakeCrcTable();
+
+u16 WordAt(const QByteArray &bytes, int i)
+{
+    return u16((quint8(bytes.at(i)) << 8) | quint8(bytes.at(i + 1)));
+}
+
+void AppendWord(QByteArray &frame, u16 word)
+{
+    frame.append(char(word >> 8));
+    frame.append(char(word & 0xFF));
+}
+
+} // namespace
+
+Modbus::Modbus(quint8 ucDevAddr) : QObject(nullptr), ucDevAddr(ucDevAddr) {}
+
+void Modbus::SetDevAddr(quint8 ucDevAddr)
+{
+    this->ucDevAddr = ucDevAddr;
+}
+
+u16 Modbus::MBCRC16(const char *bytes, int n)
+{
+    u16 crc = 0xFFFF;
+    for (int i = 0; i < n; ++i)
+        crc = u16((crc >> 8) ^ crcTable[(crc ^ quint8(bytes[i])) & 0xFF]);
+    return crc;
+}
+
+void Modbus::SendFrame(QByteArray frame)
+{
+    const u16 crc = MBCRC16(frame);
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+    emit SerialWrite(frame);
+}
+
+void Modbus::MBReadHoldingRegister(u16 usAddr, u16 usCount)
+{
+    usHoldingStartAddr = usAddr;
+    QByteArray frame;
+    frame.append(char(ucDevAddr));
+    frame.append(char(MB_FUNC_READ_HOLDING));
+    AppendWord(frame, usAddr);
+    AppendWord(frame, usCount);
+    SendFrame(frame);
+}
+
+void Modbus::MBReadInputRegister(u16 usAddr, u16 usCount)
+{
+    usInputStartAddr = usAddr;
+    QByteArray frame;
+    frame.append(char(ucDevAddr));
+    frame.append(char(MB_FUNC_READ_INPUT));
+    AppendWord(frame, usAddr);
+    AppendWord(frame, usCount);
+    SendFrame(frame);
+}
+
+void Modbus::MBWriteHoldingRegister(u16 usAddr, u16 usValue)
+{
+    usWriteSingleAddr = usAddr;
+    QByteArray frame;
+    frame.append(char(ucDevAddr));
+    frame.append(char(MB_FUNC_WRITE_REGISTER));
+    AppendWord(frame, usAddr);
+    AppendWord(frame, usValue);
+    SendFrame(frame);
+}
+
+void Modbus::MBWriteMultHoldingRegisters(u16 usStartAddr, const QByteArray &value, u16 usCount)
+{
+    usWriteMultStartAddr = usStartAddr;
+    QByteArray frame;
+    frame.append(char(ucDevAddr));
+    frame.append(char(MB_FUNC_WRITE_MULTIPLE));
+    AppendWord(frame, usStartAddr);
+    AppendWord(frame, usCount);
+    frame.append(char((usCount * 2) & 0xFF));
+    frame.append(value);
+    SendFrame(frame);
+}
+
+eMBException Modbus::MBEncoding(QByteArray byteArray, u16 usLen)
+{
+    // A length beyond the bytes received cannot describe an intact frame.
+    if (byteArray.isEmpty() || usLen > byteArray.size())
+        return MB_EX_CRC_ERROR;
+
+    const quint8 addr = quint8(byteArray.at(0));
+    if (addr != ucDevAddr && ucDevAddr != DiscoveryAddr)
+        return MB_EX_ADDRESS_MISMATCH;
+
+    if (MBCRC16(byteArray.constData(), usLen) != 0)
+        return MB_EX_CRC_ERROR;
+    if (usLen < MinFrameLen)
+        return MB_EX_TRUNCATED;
+
+    const quint8 function = quint8(byteArray.at(1));
+    if (function & MB_FUNC_ERROR)
+        return eMBException(function & 0x0F);
+
+    switch (function) {
+    case MB_FUNC_READ_INPUT:
+    case MB_FUNC_READ_HOLDING: {
+        const int byteCount = quint8(byteArray.at(2));
+        if (byteCount + ReadFrameOverhead > usLen)
+            return MB_EX_TRUNCATED;
+        const QByteArray data = byteArray.mid(3, byteCount);
+        if (function == MB_FUNC_READ_INPUT) {
+            ModbusRegister::SetInputRegs(data, usInputStartAddr, u16(byteCount / 2));
+            emit InputRegisterUpdate(ptReg);
+            return MB_EX_NONE;
+        }
+        ModbusRegister::SetHoldingRegs(data, usHoldingStartAddr, u16(byteCount / 2));
+        if (usHoldingStartAddr == DevAddrReg)
+            emit ModbusGetDevAddrCompleted(ptReg);
+        if (byteCount == 2)
+            emit SingleHoldingRegisterUpdate(usHoldingStartAddr, data);
+        emit HoldingRegisterUpdate(ptReg);
+        return MB_EX_NONE;
+    }
+    case MB_FUNC_WRITE_REGISTER: {
+        if (usLen < FixedAnswerLen)
+            return MB_EX_TRUNCATED;
+        const u16 reg = WordAt(byteArray, 2);
+        const u16 value = WordAt(byteArray, 4);
+        qDebug() << "MB_FUNC_WRITE_REGISTER" << reg << value << byteArray.size();
+        emit WriteSingleHoldingRegStatus(true, usWriteSingleAddr);
+        return reg == SpeedFreqReg ? MB_EX_NEED_RELEASE : MB_EX_NONE;
+    }
+    case MB_FUNC_WRITE_MULTIPLE: {
+        if (usLen < FixedAnswerLen)
+            return MB_EX_TRUNCATED;
+        const u16 start = WordAt(byteArray, 2);
+        if (start != usWriteMultStartAddr)
+            return MB_EX_NONE;
+        emit WriteMultHoldingRegStatus(true, start);
+        return MB_EX_NONE;
+    }
+    default:
+        return MB_EX_ILLEGAL_FUNCTION;
+    }
+}

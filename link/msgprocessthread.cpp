@@ -1,0 +1,114 @@
+#include "msgprocessthread.h"
+
+#include "modbus.h"
+
+#include <QDebug>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSerialPort>
+
+QSemaphore msgSemaphore(1);
+
+namespace {
+
+// How often a blocked request looks whether it has been abandoned.
+constexpr int GatePollMs = 20;
+
+QMutex &GateReleaseMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+} // namespace
+
+MsgProcessThread::MsgProcessThread(quint8 ucDevAddr, QSerialPort *ptSerialPort, Modbus *ptModbus)
+    : QObject(nullptr), ucDevAddr(ucDevAddr), ptSerialPort(ptSerialPort), ptModbus(ptModbus)
+{
+    // A new connection reopens a gate the previous one left closed.
+    OpenGate();
+}
+
+bool MsgProcessThread::OpenGate()
+{
+    QMutexLocker locker(&GateReleaseMutex());
+    if (msgSemaphore.available() != 0)
+        return false;
+    msgSemaphore.release(1);
+    return true;
+}
+
+void MsgProcessThread::ReleaseSemphore()
+{
+    if (OpenGate())
+        qDebug() << "Manually release" << msgSemaphore.available();
+}
+
+void MsgProcessThread::Abandon()
+{
+    isAbandoned = true;
+}
+
+bool MsgProcessThread::BeginRequest()
+{
+    // The port is only asked whether it is open; it is read and written in
+    // the GUI thread alone.
+    if (isAbandoned || !ptSerialPort || !ptSerialPort->isOpen())
+        return false;
+    while (!msgSemaphore.tryAcquire(1, GatePollMs)) {
+        if (isAbandoned)
+            return false;
+    }
+    if (isAbandoned) {
+        OpenGate();
+        return false;
+    }
+    return true;
+}
+
+void MsgProcessThread::WriteHoldingRegister(u16 usAddr, u16 usValue)
+{
+    if (!BeginRequest())
+        return;
+    ptModbus->MBWriteHoldingRegister(usAddr, usValue);
+    emit SendMsgSucceed();
+}
+
+void MsgProcessThread::WriteMultHoldingRegisters(u16 usStartAddr, QByteArray value, u16 usCount)
+{
+    if (!BeginRequest())
+        return;
+    ptModbus->MBWriteMultHoldingRegisters(usStartAddr, value, usCount);
+    emit SendMsgSucceed();
+}
+
+void MsgProcessThread::ReadHoldingRegister(u16 usAddr, u16 usCount)
+{
+    if (!BeginRequest())
+        return;
+    ptModbus->MBReadHoldingRegister(usAddr, usCount);
+    emit SendMsgSucceed();
+}
+
+void MsgProcessThread::ReadInputRegister(u16 usAddr, u16 usCount)
+{
+    if (!BeginRequest())
+        return;
+    ptModbus->MBReadInputRegister(usAddr, usCount);
+    emit SendMsgSucceed();
+}
+
+void MsgProcessThread::ModbusEncoding(QByteArray byteArray, u16 usLen)
+{
+    const unsigned result = ptModbus->MBEncoding(byteArray, usLen);
+    if (result <= MB_EX_SLAVE_DEVICE_FAILURE) {
+        if (OpenGate())
+            emit RecvMsgSucceed();
+    } else if (result == MB_EX_NEED_RELEASE) {
+        qDebug() << "Need release manually";
+        emit RecvMsgSucceed();
+    } else {
+        qDebug() << "Modbus encoding exception:" << result;
+        qDebug() << byteArray.toHex(' ');
+    }
+}

@@ -1,0 +1,84 @@
+#include "registerconvert.h"
+
+#include <cmath>
+
+namespace RegisterConvert {
+
+namespace {
+
+// trunc(t x scale + 0.5) in 64 bits, or false for text that is not a number.
+bool ScaledInteger(const QString &text, int scale, qint64 *out)
+{
+    bool ok = false;
+    const double t = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(t))
+        return false;
+    const double scaled = std::trunc(t * scale + 0.5);
+    if (std::fabs(scaled) > 9.0e15)
+        return false;
+    *out = qint64(scaled);
+    return true;
+}
+
+} // namespace
+
+u16 FixedPointFromText(const QString &text, int scale)
+{
+    qint64 v = 0;
+    if (!ScaledInteger(text, scale, &v))
+        return 0;
+    return u16(quint64(v) & 0xFFFF);
+}
+
+bool FixedPointChecked(const QString &text, int scale, u16 *out)
+{
+    qint64 v = 0;
+    if (!ScaledInteger(text, scale, &v) || v < 0 || v > 0xFFFF)
+        return false;
+    *out = u16(v);
+    return true;
+}
+
+bool IntegerChecked(const QString &text, u16 *out)
+{
+    bool ok = false;
+    const uint v = text.trimmed().toUInt(&ok);
+    if (!ok || v > 0xFFFF)
+        return false;
+    *out = u16(v);
+    return true;
+}
+
+bool FixedPoint32Checked(const QString &text, int scale, quint32 *out)
+{
+    qint64 v = 0;
+    if (!ScaledInteger(text, scale, &v) || v < 0 || v > qint64(0xFFFFFFFFu))
+        return false;
+    *out = quint32(v);
+    return true;
+}
+
+double FixedPointToDouble(quint64 value, int scale)
+{
+    return double(value) / scale;
+}
+
+QByteArray U32ToBytes(quint32 value)
+{
+    QByteArray bytes;
+    bytes.append(char(value >> 24));
+    bytes.append(char((value >> 16) & 0xFF));
+    bytes.append(char((value >> 8) & 0xFF));
+    bytes.append(char(value & 0xFF));
+    return bytes;
+}
+
+QByteArray U16ToBytes(u16 value)
+{
+    QByteArray bytes;
+    bytes.append(char(value >> 8));
+    bytes.append(char(value & 0xFF));
+    return bytes;
+}
+
+} // namespace RegisterConvert
