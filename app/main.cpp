@@ -1,7 +1,7 @@
 #include "loghandler.h"
+#include "mainwindow.h"
 
 #include <QApplication>
-#include <QMainWindow>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
@@ -14,9 +14,7 @@ int main(int argc, char *argv[])
     translator.load(QStringLiteral("./ZelEnglish.qm"));
     app.installTranslator(&translator);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("雷达波流速水位流量测量系统"));
-    window.resize(1263, 779);
+    MainWindow window;
     window.grabGesture(Qt::PanGesture);
     window.grabGesture(Qt::PinchGesture);
     window.showMaximized();

@@ -9,7 +9,8 @@
 // Result of decoding one received frame. 0 to 4 finish a transaction;
 // 14 finishes it but leaves the request gate closed; the rest are failures.
 // An exception answer yields the low four bits of its function byte (1-15).
-enum eMBException : quint8 {
+enum eMBException : quint8
+{
     MB_EX_NONE = 0x00,
     MB_EX_ILLEGAL_FUNCTION = 0x01,
     MB_EX_ILLEGAL_DATA_ADDRESS = 0x02,

@@ -88,13 +88,12 @@ void tst_Modbus::requestFrames_data()
     QTest::newRow("write 0x1234 to 38")
         << 0x01 << Build([](Modbus &m) { m.MBWriteHoldingRegister(38, 0x1234); })
         << withCrc(hex("01 06 00 26 12 34"));
-    QTest::newRow("write 50..52, 15 bytes")
-        << 0x80 << Build([](Modbus &m) {
-               m.MBWriteMultHoldingRegisters(50, hex("00 01 00 02 00 03"), 3);
-           }) << withCrc(hex("80 10 00 32 00 03 06 00 01 00 02 00 03"));
-    QTest::newRow("write 75..76, 32-bit distance")
-        << 0x80 << Build([](Modbus &m) { m.MBWriteMultHoldingRegisters(75, hex("00 00 07 D0"), 2); })
-        << withCrc(hex("80 10 00 4B 00 02 04 00 00 07 D0"));
+    QTest::newRow("write 50..52, 15 bytes") << 0x80 << Build([](Modbus &m) {
+        m.MBWriteMultHoldingRegisters(50, hex("00 01 00 02 00 03"), 3);
+    }) << withCrc(hex("80 10 00 32 00 03 06 00 01 00 02 00 03"));
+    QTest::newRow("write 75..76, 32-bit distance") << 0x80 << Build([](Modbus &m) {
+        m.MBWriteMultHoldingRegisters(75, hex("00 00 07 D0"), 2);
+    }) << withCrc(hex("80 10 00 4B 00 02 04 00 00 07 D0"));
 }
 
 void tst_Modbus::requestFrames()
@@ -148,31 +147,31 @@ void tst_Modbus::answers_data()
         << Request([](Modbus &m) { m.MBWriteHoldingRegister(38, 0x1234); })
         << withCrc(hex("80 06 00 26 12 34")) + QByteArray("12\r\n34\r\n") << 8 << 14
         << QStringList{"WriteSingle(1,38)"};
-    QTest::newRow("0x10 answer")
-        << Request([](Modbus &m) { m.MBWriteMultHoldingRegisters(15, QByteArray(12, 0), 6); })
-        << withCrc(hex("80 10 00 0F 00 06")) << -1 << 0 << QStringList{"WriteMult(1,15)"};
+    QTest::newRow("0x10 answer") << Request([](Modbus &m) {
+        m.MBWriteMultHoldingRegisters(15, QByteArray(12, 0), 6);
+    }) << withCrc(hex("80 10 00 0F 00 06"))
+                                 << -1 << 0 << QStringList{"WriteMult(1,15)"};
     QTest::newRow("foreign 0x10 answer is dropped")
         << Request([](Modbus &m) { m.MBWriteMultHoldingRegisters(15, QByteArray(12, 0), 6); })
         << withCrc(hex("80 10 00 4B 00 02")) << -1 << 0 << QStringList{};
-    QTest::newRow("exception 0x83 gives 3, not its code") << none << withCrc(hex("80 83 02"))
-                                                         << -1 << 3 << QStringList{};
-    QTest::newRow("exception 0x90 gives 0") << none << withCrc(hex("80 90 04")) << -1 << 0
-                                            << QStringList{};
-    QTest::newRow("unknown function") << none << withCrc(hex("80 2B 00 00")) << -1 << 1
-                                      << QStringList{};
+    QTest::newRow("exception 0x83 gives 3, not its code")
+        << none << withCrc(hex("80 83 02")) << -1 << 3 << QStringList{};
+    QTest::newRow("exception 0x90 gives 0")
+        << none << withCrc(hex("80 90 04")) << -1 << 0 << QStringList{};
+    QTest::newRow("unknown function")
+        << none << withCrc(hex("80 2B 00 00")) << -1 << 1 << QStringList{};
     QTest::newRow("other slave") << none << withCrc(hex("05 03 02 00 01")) << -1 << 12
                                  << QStringList{};
-    QTest::newRow("usLen 0") << none << withCrc(hex("80 03 02 00 01")) << 0 << 13
-                             << QStringList{};
+    QTest::newRow("usLen 0") << none << withCrc(hex("80 03 02 00 01")) << 0 << 13 << QStringList{};
     QTest::newRow("empty frame") << none << QByteArray() << 0 << 13 << QStringList{};
     QTest::newRow("usLen beyond the bytes received")
         << none << withCrc(hex("80 03 02 00 01")) << 200 << 13 << QStringList{};
     QTest::newRow("byte count larger than the frame")
         << readHolding1 << withCrc(hex("80 03 FF 00 01")) << -1 << 16 << QStringList{};
-    QTest::newRow("short 0x06 echo") << none << withCrc(hex("80 06 00")) << -1 << 16
-                                     << QStringList{};
-    QTest::newRow("address and intact CRC only") << none << withCrc(hex("80")) << -1 << 16
-                                                 << QStringList{};
+    QTest::newRow("short 0x06 echo")
+        << none << withCrc(hex("80 06 00")) << -1 << 16 << QStringList{};
+    QTest::newRow("address and intact CRC only")
+        << none << withCrc(hex("80")) << -1 << 16 << QStringList{};
 }
 
 void tst_Modbus::answers()

@@ -58,7 +58,10 @@ private slots:
     void concurrentReleasesNeverExceedOne();
 
 private:
-    bool waitForFrames(int n) { return QTest::qWaitFor([&] { return window->frames.size() >= n; }); }
+    bool waitForFrames(int n)
+    {
+        return QTest::qWaitFor([&] { return window->frames.size() >= n; });
+    }
     void answer(const QByteArray &frame) { emit window->ModbusEncoding(frame, u16(frame.size())); }
 
     int ptyMaster = -1;
@@ -87,7 +90,8 @@ void tst_MsgProcessThread::init()
     QVERIFY2(port->open(QIODevice::ReadWrite), qPrintable(port->errorString()));
     codec = new Modbus(0x80);
     window = new Window;
-    connect(codec, &Modbus::SerialWrite, window, [this](const QByteArray &f) { window->frames << f; });
+    connect(codec, &Modbus::SerialWrite, window,
+            [this](const QByteArray &f) { window->frames << f; });
 
     sendThread = new QThread;
     recvThread = new QThread;

@@ -1,0 +1,142 @@
+// Construction, initialisation, signal wiring, close confirmation and teardown.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "msgprocessthread.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDoubleValidator>
+#include <QIntValidator>
+#include <QMessageBox>
+#include <QThread>
+#include <QUrl>
+
+namespace {
+
+// The button that opens it is hidden; the address is kept in one place.
+const char MakerUrl[] = "https://radarflow.example.com/";
+
+constexpr quint8 DefaultDevAddr = 0x80;
+constexpr u16 DefaultHoldingRegCount = 101;
+
+} // namespace
+
+// The images are compiled into this static library; the form needs them.
+// (Q_INIT_RESOURCE must not stand in a namespace.)
+static void InitImages()
+{
+    Q_INIT_RESOURCE(images);
+}
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    InitImages();
+    ui->setupUi(this);
+    isPortOpen = false;
+    isSpeedFreqPending = false;
+    isLevelFreqPending = false;
+    ptSerialPort = nullptr;
+
+    ui->pushButtonLogo->hide();
+    ui->menuBar->hide();
+    ui->labelFltCnt->setText(tr("[1-30)"));
+    for (int tab = 1; tab <= 3; ++tab)
+        ui->tabWidget->setTabEnabled(tab, false);
+
+    ptModbus = new Modbus(DefaultDevAddr);
+    Kx70Init();
+
+    connect(ui->actionKX70, &QAction::triggered, this, &MainWindow::Kx70Init);
+    connect(ui->actionKX90, &QAction::triggered, this, &MainWindow::Kx90Init);
+    connect(ui->pushButtonAutoRun70, &QPushButton::clicked, this, &MainWindow::AutoRunClicked);
+    connect(ui->lineEditAutoRunIntvel, &QLineEdit::textChanged, this,
+            &MainWindow::AutoRunTimerChanged);
+    connect(ptModbus, &Modbus::ModbusGetDevAddrCompleted, this, &MainWindow::GetDevAddrCompleted);
+    connect(ptModbus, &Modbus::SerialWrite, this, &MainWindow::WriteSerial);
+    ConnectSettings();
+    connect(ptModbus, &Modbus::InputRegisterUpdate, this, &MainWindow::InputRegisterUpdate);
+    connect(&autoRunTimer, &QTimer::timeout, this, &MainWindow::HandleAutoRunTimeout);
+    connect(&readSerialTimer, &QTimer::timeout, this, &MainWindow::HandleReadSerialTimeout);
+    connect(&recvTimeoutTimer, &QTimer::timeout, this, &MainWindow::RecvTimeoutSlot);
+
+    usHoldingRegCount = DefaultHoldingRegCount;
+    ui->pushButtonSinkShape->setIcon(QIcon(QStringLiteral(":/Image/Image/circle-e.png")));
+}
+
+MainWindow::~MainWindow()
+{
+    // No late request may reach the port or the codec once they are gone.
+    StopWorkers();
+    delete sendThread;
+    delete recvThread;
+    if (ptSerialPort) {
+        ptSerialPort->disconnect(this);
+        ptSerialPort->close();
+        delete ptSerialPort;
+    }
+    delete ptModbus;
+    // The charts belong to their views and go with the form's widgets.
+    delete ui;
+}
+
+void MainWindow::Kx70Init()
+{
+    isAutoRun = false;
+    on_pushButtonUpdatePort_clicked();
+    // The action can run this again; what exists is kept.
+    if (!sendThread)
+        sendThread = new QThread;
+    if (!recvThread)
+        recvThread = new QThread;
+    if (!speedChart) {
+        InitMainCharts();
+        InitFreqCharts();
+        InstallValidators();
+    }
+}
+
+void MainWindow::Kx90Init()
+{
+    on_pushButtonUpdatePort_clicked();
+}
+
+void MainWindow::InstallValidators()
+{
+    auto *positive = new QIntValidator(1, 65535, this);
+    for (QLineEdit *edit : {ui->lineEditAutoRunIntvel, ui->lineSpeedFilterTimes,
+                            ui->lineEditThreshold70, ui->lineEditThreshold80})
+        edit->setValidator(positive);
+    ui->lineDistFilterTimes->setValidator(new QIntValidator(0, 65535, this));
+
+    auto *centi = new QDoubleValidator(0.01, 65535, 2, this);
+    centi->setNotation(QDoubleValidator::StandardNotation);
+    for (QLineEdit *edit : {ui->lineEditMaxSpeed, ui->lineEditRadius, ui->lineEditButtomLen,
+                            ui->lineEditTopLen, ui->lineEditHeight, ui->lineEditCoefficient})
+        edit->setValidator(centi);
+    auto *milli = new QDoubleValidator(0.001, 65535, 3, this);
+    milli->setNotation(QDoubleValidator::StandardNotation);
+    ui->lineEditDevToButtomLen->setValidator(milli);
+}
+
+void MainWindow::on_pushButtonLogo_clicked()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(MakerUrl)));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!isAutoRun) {
+        event->accept();
+        return;
+    }
+    const auto answer =
+        QMessageBox::warning(this, tr("警告"), tr("系统正在测量，是否退出测量并保存数据？"),
+                             QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (answer == QMessageBox::Ok) {
+        ui->pushButtonAutoRun70->click();
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}

@@ -1,0 +1,228 @@
+#pragma once
+
+#include "modbus.h"
+#include "u16.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QPointF>
+#include <QSerialPort>
+#include <QTimer>
+
+class Callout;
+class Chart;
+class ChartView;
+class MsgProcessThread;
+class QThread;
+class RunSeries;
+
+namespace QtCharts {
+class QDateTimeAxis;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+} // namespace QtCharts
+
+namespace Ui {
+class MainWindow;
+}
+
+// The program's only window. It owns the codec, the worker threads, the
+// timers and the charts; its slots live in source files named by feature.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+signals:
+    void WriteHoldingRegister(u16 ucAddr, u16 ucValue);
+    void WriteMultHoldingRegisters(u16 usStartAddr, QByteArray value, u16 usCount);
+    void ReadHoldingRegister(u16 usAddr, u16 usCount);
+    void ReadInputRegister(u16 usAddr, u16 usCount);
+    void ModbusEncoding(QByteArray byteArray, u16 usLen);
+
+public slots:
+    void Kx70Init();
+    void Kx90Init();
+    void ReadSerial();
+    void GetDevAddrCompleted(ModbusRegister *ptReg);
+    void WriteSerial(QByteArray array);
+    void AutoRunClicked(bool checked);
+    void HandleReadSerialTimeout();
+    void HandleAutoRunTimeout();
+    void AutoRunTimerChanged();
+    void InputRegisterUpdate(ModbusRegister *ptReg);
+    void SendMsgSucceedSlot();
+    void RecvMsgSucceedSlot();
+    void RecvTimeoutSlot();
+    void MainChartHoveredSlot(QPointF point, bool state);
+    void FreqChartHoveredSlot(QPointF point, bool state);
+
+    void on_pushButtonMaxSpeed_clicked();
+    void on_pushButtonMaxLevel_clicked();
+    void on_pushButtonMaxQuantity_clicked();
+    void on_pushButtonGetFreq70_clicked();
+    void on_pushButtonGetFreq80_clicked();
+    void on_pushButtonLogo_clicked();
+    void on_pushButtonUartConnect_clicked();
+    void on_pushButtonUpdatePort_clicked();
+
+    // Device settings: read-back, commands, editors, channel geometry.
+    // settings-slots-begin
+    void ReadAllRegVal();
+    void FactoryReset();
+    void WriteSingleHoldingRegStatus(bool isSucceed, u16 usAddr);
+    void WriteMultHoldingRegStatus(bool isSucceed, u16 usAddr);
+    void HoldingRegisterUpdate(ModbusRegister *ptReg);
+    void SingleHoldingRegisterUpdate(u16 usRegister, QByteArray data);
+    void SinkShapeSelect();
+
+    void on_pushButtonSpeedFilterTimes_clicked();
+    void on_pushButtonDistFilterTimes_clicked();
+    void on_pushButtonThreshold70_clicked();
+    void on_pushButtonThreshold80_clicked();
+    void on_pushButtonAngleAdjust_clicked();
+    void on_pushButtonSampRate70_clicked();
+    void on_pushButtonRadarDir_clicked();
+    void on_dischargeClear_clicked();
+    void on_pushButtonWriteParameter_clicked();
+    void on_pushButtonRiverModel_clicked();
+    void on_pushButtonCoefficient_clicked();
+    void on_pushButtonAngleH_clicked();
+    void on_pushButtonRainMode_clicked();
+    void on_pushButtonSleepTime_clicked();
+    void on_pushButtonChangeAddr_clicked();
+    void on_pushButtonLowestWater_clicked();
+    void on_pushButtonLowSpeed_clicked();
+    void on_pushButtonMeasureTimes_clicked();
+    void on_pushButtonStable_clicked();
+    void on_pushButtonRelative_clicked();
+    void on_pushButtonBaseLine_clicked();
+    void on_pushButtonFilterType_clicked();
+    void on_pushButtonSilt_clicked();
+    void on_pushButtonBaseLineMin_clicked();
+    void on_pushButtonFilterFactor_clicked();
+    void on_pushButtonKalman_clicked();
+    void on_pushButtonPowerMode_clicked();
+    void on_pushButtonMaxMeasureSpeed_clicked();
+    void on_pushButtonValid_clicked();
+    void on_pushButtonValidThreshold_clicked();
+    void on_pushButtonZeroCounter_clicked();
+    void on_pushButtonRelative_2_clicked();
+    // settings-slots-end
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Serial connection
+    bool IsPortReady() const;
+    bool CheckPortOrWarn();
+    void OpenConnection();
+    void CloseConnection();
+    void StopWorkers();
+    void HandlePortError(QSerialPort::SerialPortError error);
+    void ConnectReadyRead();
+    quint8 ChosenDevAddr() const;
+
+    // Measurement runs
+    void StartRun(bool keepCharts);
+    void EndRun();
+    void AppendMeasurement(double speed, double level, double quantity);
+    void BeginRecording();
+    void RecordSample(const QDateTime &time, double speed, double level, double quantity);
+    void FinishRecording();
+
+    // Live and echo charts
+    void InitMainCharts();
+    void InitFreqCharts();
+    void ResetTimeAxis();
+    void ScrollLiveChart(Chart *chart, QtCharts::QDateTimeAxis *axisX, const QDateTime &now);
+    void ClearLiveCharts();
+    // Appends one sample to the three live charts and scrolls them.
+    void PlotSample(const QDateTime &now, double speed, double level, double quantity);
+    void ParseSpeedFreq(const QByteArray &data);
+    void ParseLevelFreq(const QByteArray &data);
+    void RequestSpectrum(u16 usRegister, bool isSpeed);
+
+    void InstallValidators();
+
+    // Device settings
+    // Connects the settings editors' signals; run once by the constructor.
+    void ConnectSettings();
+    // settings-private-begin
+    // Writes the setting of one editor row, keyed by its register, after
+    // the port guard and the row's checks.
+    void WriteSetting(u16 usRegister);
+    // Asks the operator; true only for Yes.
+    bool ConfirmCommand(const QString &title, const QString &text);
+    void ShowWarning(const QString &text);
+    // settings-private-end
+
+    Ui::MainWindow *ui;
+    int lastBytesAvailable = 0;
+    QSerialPort *ptSerialPort = nullptr;
+    bool isPortOpen = false;
+    bool isAutoRun = false;
+    bool isSpeedFreqPending = false;
+    bool isLevelFreqPending = false;
+    Modbus *ptModbus = nullptr;
+    QThread *sendThread = nullptr;
+    QThread *recvThread = nullptr;
+    MsgProcessThread *sendWorker = nullptr;
+    MsgProcessThread *recvWorker = nullptr;
+
+    Chart *speedChart = nullptr;
+    QtCharts::QLineSeries *speedLineSeries = nullptr;
+    QtCharts::QScatterSeries *speedScatterSeries = nullptr;
+    QtCharts::QDateTimeAxis *speedAxisX = nullptr;
+    QtCharts::QValueAxis *speedAxisY = nullptr;
+    Callout *speedCallout = nullptr;
+    RunSeries *speedRun = nullptr;
+    Chart *levelChart = nullptr;
+    QtCharts::QLineSeries *levelLineSeries = nullptr;
+    QtCharts::QScatterSeries *levelScatterSeries = nullptr;
+    QtCharts::QDateTimeAxis *levelAxisX = nullptr;
+    QtCharts::QValueAxis *levelAxisY = nullptr;
+    Callout *levelCallout = nullptr;
+    RunSeries *levelRun = nullptr;
+    Chart *quantityChart = nullptr;
+    QtCharts::QLineSeries *quantityLineSeries = nullptr;
+    QtCharts::QScatterSeries *quantityScatterSeries = nullptr;
+    QtCharts::QDateTimeAxis *quantityAxisX = nullptr;
+    QtCharts::QValueAxis *quantityAxisY = nullptr;
+    Callout *quantityCallout = nullptr;
+    RunSeries *quantityRun = nullptr;
+    Chart *speedFreqChart = nullptr;
+    QtCharts::QLineSeries *speedFreqLineSeries = nullptr;
+    QtCharts::QScatterSeries *speedFreqScatterSeries = nullptr;
+    QtCharts::QValueAxis *speedFreqAxisX = nullptr;
+    QtCharts::QValueAxis *speedFreqAxisY = nullptr;
+    Callout *speedFreqCallout = nullptr;
+    Chart *levelFreqChart = nullptr;
+    QtCharts::QLineSeries *levelFreqLineSeries = nullptr;
+    QtCharts::QValueAxis *levelFreqAxisX = nullptr;
+    QtCharts::QValueAxis *levelFreqAxisY = nullptr;
+
+    QTimer autoRunTimer;
+    QTimer readSerialTimer;
+    QTimer recvTimeoutTimer;
+
+    QDateTime startTime;
+    QDateTime endTime;
+    int xmlFileRowCount = 0;
+    double speedSum = 0;
+    double levelSum = 0;
+    double quantitySum = 0;
+    // The poll interval in force: the field's last valid value.
+    int autoRunIntervalSecs = 2;
+    int resendCount = 0;
+    QByteArray lastSendFrame;
+    u16 usHoldingRegCount = 101;
+    u16 usDevVersion = 0;
+};
