@@ -1,0 +1,251 @@
+// Settings read-back and device commands: the version read and the full
+// read-back it starts, the form fill, factory reset, discharge clearing,
+// address change and the status messages of every write.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "modbusregister.h"
+
+#include <QDebug>
+#include <QMessageBox>
+
+namespace {
+
+// A read-back asks for this many registers per request.
+constexpr u16 ReadBlockSize = 5;
+
+constexpr u16 DischargeClearReg = 26;
+constexpr u16 DevAddrReg = 28;
+constexpr u16 DevVersionReg = 36;
+constexpr u16 FactoryRstReg = 37;
+constexpr u16 MaxMeasureSpeedReg = 25;
+constexpr u16 DevToButtomLenMmReg = 75;
+
+// Firmware from which the advanced settings 47-68 exist.
+constexpr u16 AdvancedSettingsVersion = 0x0206;
+// Firmware from which the distance D is kept in millimetres in 75-76.
+constexpr u16 MillimetreDistanceVersion = 0x041A;
+
+constexpr u16 MinDevAddr = 0x01;
+constexpr u16 MaxDevAddr = 0xC8;
+
+constexpr int StatusMs = 3000;
+// The instrument restarts after a factory reset; the message stays longer.
+constexpr int RestartStatusMs = 5000;
+
+u16 Reg(u16 usAddr)
+{
+    return ModbusRegister::GetHoldingReg(usAddr);
+}
+
+QString Decimal(u16 usAddr)
+{
+    return QString::number(Reg(usAddr));
+}
+
+QString Centi(u16 usAddr)
+{
+    return QString::number(Reg(usAddr) / 100.0);
+}
+
+QString CentiTwoDecimals(u16 usAddr)
+{
+    return QString::number(Reg(usAddr) / 100.0, 'f', 2);
+}
+
+// A stored value outside the items leaves the box without a selection.
+void ShowIndex(QComboBox *box, u16 usAddr, int offset)
+{
+    box->setCurrentIndex(int(Reg(usAddr)) - offset);
+}
+
+} // namespace
+
+void MainWindow::ConnectSettings()
+{
+    connect(ui->pushButtonReadAll, &QPushButton::clicked, this, &MainWindow::ReadAllRegVal);
+    connect(ui->pushButtonFactoryRst, &QPushButton::clicked, this, &MainWindow::FactoryReset);
+    connect(ui->pushButtonReadAll2, &QPushButton::clicked, this, &MainWindow::ReadAllRegVal);
+    connect(ui->pushButtonFactoryRst2, &QPushButton::clicked, this, &MainWindow::FactoryReset);
+    for (QRadioButton *shape : {ui->radioButtonCircle, ui->radioButtonRectangle, ui->radioButtonU})
+        connect(shape, &QRadioButton::clicked, this, &MainWindow::SinkShapeSelect);
+    connect(ptModbus, &Modbus::WriteSingleHoldingRegStatus, this,
+            &MainWindow::WriteSingleHoldingRegStatus);
+    connect(ptModbus, &Modbus::WriteMultHoldingRegStatus, this,
+            &MainWindow::WriteMultHoldingRegStatus);
+    connect(ptModbus, &Modbus::HoldingRegisterUpdate, this, &MainWindow::HoldingRegisterUpdate);
+    connect(ptModbus, &Modbus::SingleHoldingRegisterUpdate, this,
+            &MainWindow::SingleHoldingRegisterUpdate);
+    SinkShapeSelect();
+}
+
+void MainWindow::ReadAllRegVal()
+{
+    qDebug() << "HoldingRegCount: " << usHoldingRegCount;
+    if (!CheckPortOrWarn())
+        return;
+    // The worker queues the blocks and sends each after the previous answer.
+    for (int start = 1; start <= usHoldingRegCount; start += ReadBlockSize) {
+        const int count = qMin(int(ReadBlockSize), usHoldingRegCount - start + 1);
+        emit ReadHoldingRegister(u16(start), u16(count));
+    }
+}
+
+void MainWindow::SingleHoldingRegisterUpdate(u16 usRegister, QByteArray data)
+{
+    // The last block of a read-back and the address query also read one
+    // register; only the version starts a read-back.
+    if (usRegister != DevVersionReg || data.size() < 2)
+        return;
+    const u16 v = u16(quint8(data.at(0)) << 8 | quint8(data.at(1)));
+    qDebug() << "version:" << v;
+    usDevVersion = v;
+    usHoldingRegCount = ModbusRegister::HoldingRegCountForVersion(v, usHoldingRegCount);
+    // An answer that arrives after the port was closed starts nothing.
+    if (!IsPortReady())
+        return;
+    ReadAllRegVal();
+}
+
+void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
+{
+    ui->tabWidget->setTabEnabled(1, true);
+    ui->tabWidget->setTabEnabled(2, true);
+
+    ui->lineEditThreshold70->setText(Decimal(11));
+    ui->lineEditMaxMeasureSpeed->setText(Centi(25));
+    ShowIndex(ui->comboBoxSampRate70, 23, 1);
+    ShowIndex(ui->comboBoxRadarDir, 24, 1);
+    ShowIndex(ui->comboBoxRiverModel, 22, 1);
+    ui->lineEditThreshold80->setText(Decimal(12));
+
+    ui->lineEditRadius->setText(Centi(17));
+    ui->lineEditButtomLen->setText(Centi(18));
+    ui->lineEditTopLen->setText(Centi(19));
+    ui->lineEditHeight->setText(Centi(20));
+    if (usDevVersion >= MillimetreDistanceVersion) {
+        const quint64 mm = ModbusRegister::GetHoldingValue(DevToButtomLenMmReg, 2);
+        ui->lineEditDevToButtomLen->setText(QString::number(mm / 1000.0));
+    } else {
+        ui->lineEditDevToButtomLen->setText(Centi(16));
+    }
+    ui->lineEditCoefficient->setText(Centi(21));
+
+    switch (Reg(15)) {
+    case 1:
+        ui->radioButtonCircle->setChecked(true);
+        break;
+    case 2:
+        ui->radioButtonRectangle->setChecked(true);
+        break;
+    case 3:
+        ui->radioButtonU->setChecked(true);
+        break;
+    default:
+        break;
+    }
+    SinkShapeSelect();
+
+    ui->lineEditSleepTime->setText(Decimal(32));
+    ui->lineEditLowestWater->setText(Centi(44));
+    ui->statusBar->showMessage(tr("读出设置成功"), StatusMs);
+    ui->lineSpeedFilterTimes->setText(Decimal(13));
+    ui->lineDistFilterTimes->setText(Decimal(14));
+
+    const u16 version = Reg(DevVersionReg);
+    ui->labelDevVersion->setText(
+        tr("<html><head/><body><p><span style=' color:#55aaff;'>设备软件版本：V%1.%2</span></p>"
+           "</body></html>")
+            .arg(version >> 8)
+            .arg(version & 0xFF));
+
+    // Older firmware has none of the advanced settings; their fields keep
+    // what they show.
+    if (version < AdvancedSettingsVersion)
+        return;
+    ShowIndex(ui->comboBoxLowSpeed, 48, 0);
+    ui->lineEditMeasureTimes->setText(QString::number(Reg(49) + 375));
+    ui->lineEditStable->setText(Decimal(47));
+    ui->lineEditRelative->setText(CentiTwoDecimals(51));
+    ui->lineEditBaseLine->setText(CentiTwoDecimals(52));
+    ui->lineEditSilt->setText(Centi(54));
+    ShowIndex(ui->comboBoxFilterType, 53, 0);
+    ui->lineEditBaseLineMin->setText(CentiTwoDecimals(56));
+    ui->lineEditFilterFactor->setText(CentiTwoDecimals(57));
+    ShowIndex(ui->comboBoxKalman, 58, 0);
+    ShowIndex(ui->comboBoxPowerMode, 59, 0);
+    ShowIndex(ui->comboBoxValid, 66, 0);
+    ShowIndex(ui->comboBoxRelative, 63, 0);
+    ui->lineEditValidThreshold->setText(Decimal(67));
+    ui->lineEditZeroCounter->setText(Decimal(68));
+}
+
+bool MainWindow::ConfirmCommand(const QString &title, const QString &text)
+{
+    return QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void MainWindow::FactoryReset()
+{
+    if (!CheckPortOrWarn())
+        return;
+    if (isAutoRun) {
+        ShowWarning(tr("恢复出厂设置后仪器会自动重启，请先结束测量！"));
+        return;
+    }
+    if (ConfirmCommand(tr("恢复出厂设置"), tr("确定要恢复出厂设置吗？")))
+        emit WriteHoldingRegister(FactoryRstReg, 1);
+}
+
+void MainWindow::on_dischargeClear_clicked()
+{
+    if (!CheckPortOrWarn())
+        return;
+    if (ConfirmCommand(tr("清空累计流量"), tr("确定要清空累计流量吗？")))
+        emit WriteHoldingRegister(DischargeClearReg, 1);
+}
+
+void MainWindow::on_pushButtonChangeAddr_clicked()
+{
+    if (!CheckPortOrWarn())
+        return;
+    QString text = ui->lineEditNewDevAddr->text().trimmed();
+    if (text.isEmpty()) {
+        ShowWarning(tr("请输入要设置的设备地址，以十进制表示！"));
+        return;
+    }
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        text = text.mid(2);
+    // The whole number is checked, so 0x10001 is refused rather than
+    // written as 0x01.
+    bool ok = false;
+    const qulonglong address = text.toULongLong(&ok, 16);
+    if (!ok || address < MinDevAddr || address > MaxDevAddr) {
+        ShowWarning(tr("设备地址无效，必须在0x01-0xC8之间！"));
+        return;
+    }
+    emit WriteHoldingRegister(DevAddrReg, u16(address));
+}
+
+void MainWindow::WriteSingleHoldingRegStatus(bool isSucceed, u16 usAddr)
+{
+    if (!isSucceed) {
+        ui->statusBar->showMessage(tr("设置写入失败"), StatusMs);
+        return;
+    }
+    if (usAddr == FactoryRstReg) {
+        ui->statusBar->showMessage(tr("恢复出厂，系统正在重启。。。"), RestartStatusMs);
+        return;
+    }
+    // The velocity axis follows the chart's own range field, not the
+    // instrument's new maximum.
+    if (usAddr == MaxMeasureSpeedReg)
+        on_pushButtonMaxSpeed_clicked();
+    ui->statusBar->showMessage(tr("设置写入成功"), StatusMs);
+}
+
+void MainWindow::WriteMultHoldingRegStatus(bool isSucceed, u16)
+{
+    ui->statusBar->showMessage(isSucceed ? tr("参数设置成功") : tr("参数设置失败"), StatusMs);
+}
