@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointF>
+#include <QString>
+#include <QtCharts/qchartglobal.h>
+
+class Callout;
+class Chart;
+class ChartView;
+
+QT_CHARTS_BEGIN_NAMESPACE
+class QDateTimeAxis;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+QT_CHARTS_END_NAMESPACE
+
+namespace Ui {
+class DetailInfo;
+}
+
+// One recorded run: velocity, level and flow over time, each on a tab of its
+// own, read back from the run's measurement file; the file can be exported.
+class DetailInfo : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit DetailInfo(QWidget *parent = nullptr);
+    ~DetailInfo() override;
+
+    // Builds the charts and plots the file. Called once, after show().
+    void setDetailInfoFileName(QString name);
+
+public slots:
+    void ExportFile();
+    void DetailChartHoveredSlot(QPointF point, bool state);
+
+private:
+    struct Plot
+    {
+        Chart *chart = nullptr;
+        QtCharts::QLineSeries *lineSeries = nullptr;
+        QtCharts::QScatterSeries *scatterSeries = nullptr;
+        QtCharts::QDateTimeAxis *timeAxis = nullptr;
+        QtCharts::QValueAxis *valueAxis = nullptr;
+        Callout *callout = nullptr;
+    };
+
+    void InitDetailCharts();
+    void ResetDetailTimeAxes();
+    void InitPlot(Plot &plot, ChartView *view, const QString &valueTitle);
+    void LoadFile();
+    void ShowExportResult(bool isSucceed);
+
+    Ui::DetailInfo *ui;
+    QString fileName;
+    // Velocity, level and flow. The charts belong to their views, and the
+    // series, axes and call-outs to their charts.
+    Plot speed;
+    Plot level;
+    Plot quantity;
+};
