@@ -1,0 +1,278 @@
+// The measurement file of a run: head and tail templates, one row per sample,
+// the row count set when the run ends.
+#include "measurementfile.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QXmlStreamWriter>
+
+namespace {
+
+const QString headName = QStringLiteral("excel_head.xml");
+const QString tailName = QStringLiteral("excel_tail.xml");
+
+QString Number(double value)
+{
+    // Six significant digits, exponent form below 1e-4 and from 1e6 on.
+    return QString::number(value, 'g', 6);
+}
+
+void WriteCell(QXmlStreamWriter &writer, const QString &type, const QString &text)
+{
+    writer.writeStartElement(QStringLiteral("Cell"));
+    writer.writeStartElement(QStringLiteral("Data"));
+    writer.writeAttribute(QStringLiteral("ss:Type"), type);
+    if (type == QLatin1String("String"))
+        writer.writeAttribute(QStringLiteral("x:Ticked"), QStringLiteral("1"));
+    writer.writeCharacters(text);
+    writer.writeEndElement();
+    writer.writeEndElement();
+}
+
+} // namespace
+
+static void InitTemplateResources()
+{
+    // The templates are linked into a static library; without this call the
+    // linker would leave them out.
+    static const bool isDone = [] {
+        Q_INIT_RESOURCE(templates);
+        return true;
+    }();
+    Q_UNUSED(isDone)
+}
+
+MeasurementFile::MeasurementFile()
+{
+    InitTemplateResources();
+}
+
+// A run still open here ends like a killed program: the rows stay on disk.
+MeasurementFile::~MeasurementFile() = default;
+
+bool MeasurementFile::isRecording() const
+{
+    return xmlFile && xmlFile->isOpen();
+}
+
+QString MeasurementFile::DurationText(qint64 seconds)
+{
+    return QStringLiteral("%1-%2:%3:%4")
+        .arg(seconds / 86400)
+        .arg(seconds % 86400 / 3600)
+        .arg(seconds % 3600 / 60)
+        .arg(seconds % 60);
+}
+
+QString MeasurementFile::XmlFolder(bool isCreating)
+{
+    QDir dir(QDir::currentPath());
+    if (isCreating)
+        dir.mkdir(QStringLiteral("xml"));
+    // Without a usable "xml" folder the working directory takes its place.
+    if (!dir.cd(QStringLiteral("xml")))
+        qDebug() << "xml folder unusable, recording in" << dir.absolutePath();
+    return dir.absolutePath();
+}
+
+void MeasurementFile::InstallTemplate(const QString &folder, const QString &name)
+{
+    const QString path = folder + QLatin1Char('/') + name;
+    if (QFile::exists(path))
+        return;
+    QFile source(QStringLiteral(":/templates/") + name);
+    QSaveFile target(path);
+    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) {
+        qDebug() << "cannot install template" << path << target.errorString();
+        return;
+    }
+    target.write(source.readAll());
+    if (!target.commit())
+        qDebug() << "cannot install template" << path << target.errorString();
+}
+
+bool MeasurementFile::AppendTemplateFile(QFile *dest, const QString &templatePath)
+{
+    QFile source(templatePath);
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    // The file is UTF-8 from end to end, so the templates are read as UTF-8
+    // too (a byte-order mark still selects another Unicode encoding).
+    QTextStream in(&source);
+    in.setCodec("UTF-8");
+    QString line;
+    while (in.readLineInto(&line)) {
+        dest->write(line.toUtf8());
+        dest->write("\n");
+    }
+    dest->flush();
+    return true;
+}
+
+bool MeasurementFile::OpenFreeFile(const QString &folder, const QString &baseName)
+{
+    // A run never appends to another run's file: two runs started within the
+    // same second (the restart after a full file) get distinct names.
+    for (int n = 1; n < 1000; ++n) {
+        const QString suffix = n == 1 ? QString() : QStringLiteral("_%1").arg(n);
+        const QString path = folder + QLatin1Char('/') + baseName + suffix + QStringLiteral(".xml");
+        if (QFile::exists(path))
+            continue;
+        xmlFile = std::make_unique<QFile>(path);
+        if (xmlFile->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Text)) {
+            historyRecord.filePath = path;
+            return true;
+        }
+        if (!QFile::exists(path))
+            break;
+    }
+    lastError = xmlFile ? xmlFile->errorString() : QStringLiteral("no free file name");
+    qDebug() << lastError;
+    xmlFile.reset();
+    return false;
+}
+
+bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
+{
+    Release();
+    xmlFileRowCount = 0;
+    lastError.clear();
+    historyRecord = HistoryRecord();
+    historyRecord.startTime = startTime.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+
+    // A working directory that no longer exists has no path; the files must
+    // not land anywhere else.
+    if (QDir::currentPath().isEmpty()) {
+        lastError = QStringLiteral("working directory unavailable");
+        qDebug() << lastError;
+        return false;
+    }
+    const QString folder = XmlFolder(true);
+    // A fresh installation has no templates yet: they ship inside the program.
+    InstallTemplate(folder, headName);
+    InstallTemplate(folder, tailName);
+
+    const QString baseName = startTime.toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss"));
+    historyRecord.filePath = folder + QLatin1Char('/') + baseName + QStringLiteral(".xml");
+    if (!OpenFreeFile(folder, baseName))
+        return false;
+
+    if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + headName))
+        qDebug() << "Copy excel head failed";
+
+    xmlWriter = std::make_unique<QXmlStreamWriter>(xmlFile.get());
+    xmlWriter->setAutoFormatting(true);
+    // The row count stays a placeholder until the run ends.
+    xmlWriter->writeStartElement(QStringLiteral("Table"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedColumnCount"), QStringLiteral("4"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedRowCount"), QStringLiteral("10"));
+    xmlWriter->writeAttribute(QStringLiteral("x:FullColumns"), QStringLiteral("1"));
+    xmlWriter->writeAttribute(QStringLiteral("x:FullRows"), QStringLiteral("1"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:DefaultColumnWidth"), QStringLiteral("54"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:DefaultRowHeight"), QStringLiteral("13.5"));
+    xmlWriter->writeStartElement(QStringLiteral("Column"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:AutoFitWidth"), QStringLiteral("0"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:Width"), QStringLiteral("150"));
+    xmlWriter->writeEndElement();
+    xmlFile->flush();
+    return true;
+}
+
+bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double level,
+                                      double quantity)
+{
+    if (!xmlWriter || !isRecording())
+        return false;
+    xmlWriter->writeStartElement(QStringLiteral("Row"));
+    WriteCell(*xmlWriter, QStringLiteral("String"), time);
+    WriteCell(*xmlWriter, QStringLiteral("Number"), Number(speed));
+    WriteCell(*xmlWriter, QStringLiteral("Number"), Number(level));
+    WriteCell(*xmlWriter, QStringLiteral("Number"), Number(quantity));
+    xmlWriter->writeEndElement();
+    ++xmlFileRowCount;
+    // Into the operating system now, not when the buffer fills: a killed
+    // program must not take the last rows with it.
+    if (!xmlFile->flush())
+        qDebug() << "measurement row not written:" << xmlFile->errorString();
+    return true;
+}
+
+std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &startTime,
+                                                          const QDateTime &endTime, double speedSum,
+                                                          double levelSum, double quantitySum)
+{
+    if (!isRecording())
+        return std::nullopt;
+
+    if (xmlFileRowCount < 2) {
+        xmlFile->close();
+        xmlFile->remove();
+        Release();
+        return std::nullopt;
+    }
+
+    xmlWriter->writeEndElement(); // Table
+    xmlFile->flush();
+
+    const QString folder = XmlFolder(false);
+    InstallTemplate(folder, tailName);
+    const QString tailPath = folder + QLatin1Char('/') + tailName;
+    qDebug() << tailPath;
+    if (!AppendTemplateFile(xmlFile.get(), tailPath))
+        qDebug() << "Copy excel tail failed";
+    xmlFile->close();
+    SetXmlFileRowCount(historyRecord.filePath, xmlFileRowCount);
+
+    historyRecord.durationTime = DurationText(startTime.secsTo(endTime));
+    historyRecord.count = xmlFileRowCount;
+    historyRecord.min = QStringLiteral("%1").arg(speedSum / xmlFileRowCount, 0, 'f', 3);
+    historyRecord.max = QStringLiteral("%1").arg(levelSum / xmlFileRowCount, 0, 'f', 3);
+    historyRecord.average = QStringLiteral("%1").arg(quantitySum / xmlFileRowCount, 0, 'f', 3);
+    Release();
+    return historyRecord;
+}
+
+void MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "open xml file error";
+        return;
+    }
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    if (!document.setContent(&file, false, &message, &line)) {
+        qDebug() << "setcontent error" << message << line;
+        return;
+    }
+    file.close();
+
+    QDomElement table = document.elementsByTagName(QStringLiteral("Table")).at(0).toElement();
+    qDebug() << table.tagName();
+    table.setAttribute(QStringLiteral("ss:ExpandedRowCount"), rowCount);
+
+    // Written beside the recorded file and renamed over it: a crash or a
+    // power cut at this moment leaves either the old or the new file whole.
+    QSaveFile target(path);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        qDebug() << "open error!" << target.errorString();
+        return;
+    }
+    QTextStream out(&target);
+    out.setCodec("UTF-8");
+    document.save(out, 4, QDomNode::EncodingFromTextStream);
+    out.flush();
+    if (!target.commit())
+        qDebug() << "row count not saved:" << target.errorString();
+}
+
+void MeasurementFile::Release()
+{
+    xmlWriter.reset();
+    xmlFile.reset();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "historyrecord.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QFile;
+class QXmlStreamWriter;
+
+// The spreadsheet file of one measurement run (XML Spreadsheet 2003): the head
+// template, a table with one row per sample, the tail template. Each row is
+// handed to the operating system as soon as it is written, so a program killed
+// during a run leaves every sample taken so far readable. The finished file
+// replaces the recorded one in a single rename.
+class MeasurementFile
+{
+public:
+    MeasurementFile();
+    ~MeasurementFile();
+
+    MeasurementFile(const MeasurementFile &) = delete;
+    MeasurementFile &operator=(const MeasurementFile &) = delete;
+
+    // Opens a new file for a run started at startTime, in the folder "xml" of
+    // the working directory, never reusing an existing file. False when no
+    // file could be opened: errorString() says why, and the run records
+    // nothing.
+    bool CreateXmlFile(const QDateTime &startTime = QDateTime::currentDateTime());
+
+    // Appends one sample (time as "yyyy-MM-dd HH:mm:ss", m/s, m, m³/s). False,
+    // and nothing counted, when no file is open.
+    bool WriteXmlFileRow(const QString &time, double speed, double level, double quantity);
+
+    // Ends the run. With two rows or more the file is finished and the run's
+    // history row is returned; with fewer the file is deleted and nothing is
+    // returned. The sums are those of the samples handed to WriteXmlFileRow.
+    std::optional<HistoryRecord> SaveXmlFile(const QDateTime &startTime, const QDateTime &endTime,
+                                             double speedSum, double levelSum, double quantitySum);
+
+    bool isRecording() const;
+    int rowCount() const { return xmlFileRowCount; }
+    // Absolute path of the current (or last) run's file.
+    QString filePath() const { return historyRecord.filePath; }
+    QString errorString() const { return lastError; }
+
+    // "%1-%2:%3:%4": days, hours, minutes, seconds, unpadded.
+    static QString DurationText(qint64 seconds);
+
+private:
+    static QString XmlFolder(bool isCreating);
+    static void InstallTemplate(const QString &folder, const QString &name);
+    static bool AppendTemplateFile(QFile *dest, const QString &templatePath);
+    static void SetXmlFileRowCount(const QString &path, int rowCount);
+    bool OpenFreeFile(const QString &folder, const QString &baseName);
+    void Release();
+
+    std::unique_ptr<QFile> xmlFile;
+    std::unique_ptr<QXmlStreamWriter> xmlWriter;
+    HistoryRecord historyRecord;
+    int xmlFileRowCount = 0;
+    QString lastError;
+};

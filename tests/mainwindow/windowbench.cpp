@@ -1,0 +1,94 @@
+#include "windowbench.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+
+QStringList BenchArgs(const QStringList &extra)
+{
+    return QStringList{"--baud", "0", "--reply-delay", "0"} + extra;
+}
+
+} // namespace
+
+WindowBench::WindowBench(const QStringList &simArgs, const QStringList &setup)
+    : sim(BenchArgs(simArgs))
+{
+    for (const QString &command : setup)
+        isSetUp = isSetUp && sim.command(command);
+    qputenv("RADARFLOW_PORTS", sim.linkPath().toLocal8Bit());
+    window = std::make_unique<MainWindow>();
+    window->show();
+}
+
+WindowBench::~WindowBench()
+{
+    // The window must go while the simulator still serves its port.
+    window.reset();
+}
+
+bool WindowBench::click(const QString &name)
+{
+    auto *button = find<QAbstractButton>(name);
+    if (!button)
+        return false;
+    for (QWidget *page = button; page->parentWidget(); page = page->parentWidget()) {
+        if (auto *tabs = qobject_cast<QTabWidget *>(page->parentWidget()->parentWidget()))
+            tabs->setCurrentWidget(page);
+    }
+    if (!button->isVisible() || !button->isEnabled())
+        return false;
+    QTest::mouseClick(button, Qt::LeftButton);
+    return true;
+}
+
+bool WindowBench::openPort()
+{
+    auto *ports = find<QComboBox>("comboBoxPort");
+    ports->setCurrentIndex(ports->findText(sim.linkPath()));
+    return ports->currentIndex() >= 0 && click("pushButtonUartConnect") && isPortOpen();
+}
+
+bool WindowBench::isPortOpen() const
+{
+    return find<QPushButton>("pushButtonUartConnect")->text() == QStringLiteral("关闭串口");
+}
+
+bool WindowBench::settle(int count, int timeoutMs)
+{
+    if (!sim.waitForEntries(count, timeoutMs))
+        return false;
+    QTest::qWait(300);
+    return sim.entries().size() == count;
+}
+
+QList<QJsonObject> WindowBench::requests(int function) const
+{
+    QList<QJsonObject> list;
+    for (const QJsonObject &entry : sim.entries()) {
+        if (entry.value("request").toObject().value("function").toInt() == function)
+            list << entry;
+    }
+    return list;
+}
+
+QStringList WindowBench::logLines()
+{
+    QFile file(QStringLiteral("log.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+int WindowBench::countLogLines(const QString &fragment)
+{
+    int n = 0;
+    for (const QString &line : logLines())
+        n += line.contains(fragment) ? 1 : 0;
+    return n;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "mainwindow.h"
+#include "messageboxrecorder.h"
+#include "simprocess.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <memory>
+
+class QAbstractButton;
+
+// A main window talking to a simulated instrument of its own, driven as the
+// operator would: by object names, clicks and typed text.
+class WindowBench
+{
+public:
+    // simArgs follow "--baud 0 --reply-delay 0" and may override them.
+    explicit WindowBench(const QStringList &simArgs = {}, const QStringList &setup = {});
+    ~WindowBench();
+
+    bool isReady() const { return sim.isReady() && isSetUp; }
+
+    template <class T> T *find(const QString &name) const { return window->findChild<T *>(name); }
+
+    // Brings the button's page forward and clicks it; false if the operator
+    // could not have clicked it.
+    bool click(const QString &name);
+
+    // Selects the simulator's port and clicks the connect button.
+    bool openPort();
+    bool isPortOpen() const;
+
+    // Waits for count frames in the journal, then lets the last answer
+    // reach the window.
+    bool settle(int count, int timeoutMs = 10000);
+
+    // Journal entries of one function code.
+    QList<QJsonObject> requests(int function) const;
+
+    // The lines of log.txt in the working directory.
+    static QStringList logLines();
+    static int countLogLines(const QString &fragment);
+
+    SimProcess sim;
+    MessageBoxRecorder boxes;
+    std::unique_ptr<MainWindow> window;
+
+private:
+    bool isSetUp = true;
+};
