@@ -1,0 +1,56 @@
+#pragma once
+
+#include "historyrecord.h"
+
+#include <QModelIndex>
+#include <QObject>
+
+class QSqlQueryModel;
+
+// The history of recorded runs: "database.db" in the working directory, one
+// row per run in the table history, shown through a read-only query model.
+// Owns the default database connection for as long as it lives.
+class Database : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The selections of the history view, by the age of a run's start.
+    enum Filter
+    {
+        LastWeek,
+        LastMonth,
+        LastHalfYear,
+        All
+    };
+
+    explicit Database(QObject *parent = nullptr);
+    ~Database() override;
+
+    // The model the history view shows: all rows, newest first. Created on
+    // the first call, a child of the store.
+    QSqlQueryModel *getModel();
+
+    // False when the row was not entered (the reason goes to the log).
+    bool insertRecord(const HistoryRecord &record);
+
+    // Calendar days, today included: 7, 30 and 180 days.
+    void queryLastWeek();
+    void queryLastMonth();
+    void queryLastHalfYear();
+    void queryAll();
+    void query(Filter filter);
+
+public slots:
+    // Opens the detail dialog on the clicked row's file; the operation
+    // column (the delete button) is left to the delegate.
+    void modelTableRowClicked(QModelIndex index);
+    // Deletes the row under index, then its measurement file. The file
+    // stays when the row could not be deleted. The caller re-queries.
+    void deleteRowFromTable(QModelIndex index);
+
+private:
+    void SetModelQuery(const QString &statement);
+
+    QSqlQueryModel *model = nullptr;
+};

@@ -1,0 +1,54 @@
+#include "historyview.h"
+
+#include "tableviewdelegate.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QSqlQueryModel>
+#include <QTableView>
+
+namespace HistoryView {
+
+void SetUp(QTableView *historyTable, Database *database, TableViewDelegate *delegate)
+{
+    historyTable->setModel(database->getModel());
+    for (int column = 1; column <= 6; ++column)
+        historyTable->resizeColumnToContents(column);
+    historyTable->horizontalHeader()->setSectionResizeMode(7, QHeaderView::Stretch);
+    historyTable->setItemDelegate(delegate);
+    historyTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    historyTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    historyTable->setColumnHidden(0, true);
+    historyTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    historyTable->horizontalHeader()->setHighlightSections(false);
+    historyTable->verticalHeader()->setHighlightSections(false);
+    QObject::connect(historyTable, &QTableView::clicked, database, &Database::modelTableRowClicked);
+}
+
+void ApplyFilter(Database *database, const std::array<const QAbstractButton *, 4> &filterButtons)
+{
+    const Database::Filter filters[] = {Database::LastWeek, Database::LastMonth,
+                                        Database::LastHalfYear, Database::All};
+    for (int i = 0; i < 4; ++i) {
+        if (filterButtons[i] && filterButtons[i]->isChecked()) {
+            database->query(filters[i]);
+            return;
+        }
+    }
+}
+
+bool ConfirmDelete(QWidget *parent, Database *database, const QModelIndex &index)
+{
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        parent, QCoreApplication::translate("HistoryView", "删除历史记录"),
+        QCoreApplication::translate("HistoryView", "数据删除后不可恢复，是否删除本条记录？"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return false;
+    database->deleteRowFromTable(index);
+    return true;
+}
+
+} // namespace HistoryView
