@@ -4,6 +4,7 @@
 
 #include "callout.h"
 #include "chart.h"
+#include "echospectrum.h"
 
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -27,31 +28,6 @@ QValueAxis *MakeSpectrumAxis(Chart *chart, Qt::Alignment alignment, int max)
     axis->setRange(0, max);
     chart->addAxis(axis, alignment);
     return axis;
-}
-
-// Decimal amplitudes, each ended by CR LF. A text that ends with CR LF
-// yields one last point (n, 0) on the right edge.
-struct Spectrum
-{
-    QVector<QPointF> points;
-    int crlfCount = 0;
-    int max = 0;
-};
-
-Spectrum ParseSpectrumText(const QByteArray &data)
-{
-    Spectrum spectrum;
-    const int nul = data.indexOf('\0');
-    const QString text = QString::fromLatin1(nul < 0 ? data : data.left(nul));
-    spectrum.crlfCount = text.count(QLatin1String("\r\n"));
-    const QStringList parts = text.split(QLatin1String("\r\n"));
-    spectrum.points.reserve(parts.size());
-    for (int i = 0; i < parts.size(); ++i) {
-        const int value = parts.at(i).toInt();
-        spectrum.max = qMax(spectrum.max, value);
-        spectrum.points.append(QPointF(i, value));
-    }
-    return spectrum;
 }
 
 } // namespace
@@ -140,21 +116,21 @@ void MainWindow::RequestSpectrum(u16 usRegister, bool isSpeed)
 
 void MainWindow::ParseSpeedFreq(const QByteArray &data)
 {
-    const Spectrum spectrum = ParseSpectrumText(data);
+    const EchoSpectrum spectrum = EchoSpectrum::Parse(data);
     speedFreqAxisX->setRange(0, spectrum.crlfCount);
     speedFreqLineSeries->replace(spectrum.points);
     speedFreqScatterSeries->replace(spectrum.points);
-    speedFreqAxisY->setRange(0, spectrum.max + spectrum.max / 10 + 1);
+    speedFreqAxisY->setRange(0, spectrum.maxAmplitude + spectrum.maxAmplitude / 10 + 1);
     ui->pushButtonGetFreq70->setEnabled(true);
     ui->pushButtonGetFreq80->setEnabled(true);
 }
 
 void MainWindow::ParseLevelFreq(const QByteArray &data)
 {
-    const Spectrum spectrum = ParseSpectrumText(data);
+    const EchoSpectrum spectrum = EchoSpectrum::Parse(data);
     levelFreqAxisX->setRange(0, spectrum.crlfCount);
     levelFreqLineSeries->replace(spectrum.points);
-    levelFreqAxisY->setRange(0, spectrum.max + spectrum.max / 10);
+    levelFreqAxisY->setRange(0, spectrum.maxAmplitude + spectrum.maxAmplitude / 10);
     ui->pushButtonGetFreq70->setEnabled(true);
     ui->pushButtonGetFreq80->setEnabled(true);
 }

@@ -3,11 +3,11 @@
 #include "ui_mainwindow.h"
 
 #include "msgprocessthread.h"
+#include "upperboundvalidator.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDoubleValidator>
-#include <QIntValidator>
 #include <QMessageBox>
 #include <QThread>
 #include <QUrl>
@@ -103,11 +103,11 @@ void MainWindow::Kx90Init()
 
 void MainWindow::InstallValidators()
 {
-    auto *positive = new QIntValidator(1, 65535, this);
+    auto *positive = new UpperBoundValidator(1, 65535, this);
     for (QLineEdit *edit : {ui->lineEditAutoRunIntvel, ui->lineSpeedFilterTimes,
                             ui->lineEditThreshold70, ui->lineEditThreshold80})
         edit->setValidator(positive);
-    ui->lineDistFilterTimes->setValidator(new QIntValidator(0, 65535, this));
+    ui->lineDistFilterTimes->setValidator(new UpperBoundValidator(0, 65535, this));
 
     auto *centi = new QDoubleValidator(0.01, 65535, 2, this);
     centi->setNotation(QDoubleValidator::StandardNotation);

@@ -129,6 +129,8 @@ private:
     void HandlePortError(QSerialPort::SerialPortError error);
     void ConnectReadyRead();
     quint8 ChosenDevAddr() const;
+    // The last frame written asked for a spectrum that has not come yet.
+    bool IsSpectrumRequestOnLine() const;
 
     // Measurement runs
     void StartRun(bool keepCharts);

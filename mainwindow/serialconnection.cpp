@@ -21,6 +21,8 @@ constexpr int SpectrumMinBytes = 128;
 // The write echo that precedes the spectrum text.
 constexpr int SpectrumEchoLen = 8;
 constexpr u16 VersionReg = 36;
+constexpr u16 SpeedFreqReg = 38;
+constexpr u16 LevelFreqReg = 91;
 
 // Pseudo-terminals and other virtual ports are never enumerated by the
 // platform; they reach the list through this variable.
@@ -272,10 +274,21 @@ void MainWindow::SendMsgSucceedSlot()
 
 void MainWindow::RecvMsgSucceedSlot()
 {
-    if (!recvTimeoutTimer.isActive())
+    // The echo of a spectrum request is not the end of it: the time-out
+    // keeps watching until the spectrum itself has come.
+    if (!recvTimeoutTimer.isActive() || IsSpectrumRequestOnLine())
         return;
     resendCount = 0;
     recvTimeoutTimer.stop();
+}
+
+bool MainWindow::IsSpectrumRequestOnLine() const
+{
+    if (!(isSpeedFreqPending || isLevelFreqPending) || lastSendFrame.size() < 4 ||
+        quint8(lastSendFrame.at(1)) != 0x06)
+        return false;
+    const int reg = (quint8(lastSendFrame.at(2)) << 8) | quint8(lastSendFrame.at(3));
+    return reg == SpeedFreqReg || reg == LevelFreqReg;
 }
 
 void MainWindow::RecvTimeoutSlot()

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPointF>
+#include <QVector>
+
+// An echo spectrum as the instrument sends it: decimal amplitudes in ASCII,
+// each ended by CR LF. A text that ends with CR LF yields one last point
+// (n, 0), which lies on the right edge of the chart.
+struct EchoSpectrum
+{
+    // (index, amplitude); an entry that is not a number counts as 0.
+    QVector<QPointF> points;
+    // How many CR LF the text holds: the chart's horizontal range.
+    int crlfCount = 0;
+    int maxAmplitude = 0;
+
+    // Reads the bytes up to the first NUL, or all of them.
+    static EchoSpectrum Parse(const QByteArray &data);
+};
