@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// The faults a test can switch on, alone or together. A fault that keeps the
+// answer back (silence, an injected exception) loses the request, so the
+// request has no effect; the faults that spoil the answer (CRC, stray bytes,
+// split, missing spectrum) leave the request carried out.
+class FaultSwitchboard
+{
+public:
+    // One command, as given on the control channel:
+    //   silent-next N | silent-function FC|off | bad-crc on|off |
+    //   split-ms MS (0 off) | exception FC:CODE | exception FC:off |
+    //   exception off | stray HEX|off | no-spectrum on|off | clear
+    // Returns false and a reason for anything else.
+    bool apply(const QString &command, QString *error);
+
+    void clear();
+
+    // True when the request with this function code is to go unanswered;
+    // counts down a pending silent-next.
+    bool swallow(quint8 ucFunction);
+
+    // Exception code forced on this function code, 0 when none.
+    quint8 exceptionFor(quint8 ucFunction) const { return exceptions.value(ucFunction, 0); }
+
+    bool dropsSpectrum() const { return isNoSpectrum; }
+
+    // The answer as it goes on the line: CRC damaged, stray bytes in front.
+    QByteArray spoil(const QByteArray &answer) const;
+
+    int splitMs() const { return iSplitMs; }
+
+    // The faults in force, each as the command that switched it on.
+    QStringList active() const;
+
+private:
+    int iSilentNext = 0;
+    int iSilentFunction = -1;
+    bool isBadCrc = false;
+    int iSplitMs = 0;
+    QMap<quint8, quint8> exceptions;
+    QByteArray stray;
+    bool isNoSpectrum = false;
+};
