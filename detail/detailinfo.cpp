@@ -27,6 +27,41 @@ const char *const timeFormat = "yyyy-MM-dd HH:mm:ss";
 const qint64 windowMs = 20 * 1000;
 const double valueFloor = -0.0001;
 
+// Reads the row times "yyyy-MM-dd HH:mm:ss" as local time. Converting each
+// time through the time zone costs a look at the zone file; the rows of a run
+// share their hour for minutes on end, so the hour is converted once and the
+// minutes and seconds are added to it.
+class RowTimeReader
+{
+public:
+    QDateTime Read(const QString &text)
+    {
+        if (text.size() != 19 || text[13] != QLatin1Char(':') || text[16] != QLatin1Char(':'))
+            return QDateTime::fromString(text, QString::fromLatin1(timeFormat));
+        for (int i : {14, 15, 17, 18}) {
+            if (!text[i].isDigit())
+                return QDateTime();
+        }
+        const int minute = text.midRef(14, 2).toInt();
+        const int second = text.midRef(17, 2).toInt();
+        if (minute > 59 || second > 59)
+            return QDateTime();
+        const QStringRef hour = text.leftRef(13);
+        if (hour != cachedHour) {
+            cachedHour = hour.toString();
+            hourStart = QDateTime::fromString(cachedHour + QStringLiteral(":00:00"),
+                                              QString::fromLatin1(timeFormat));
+        }
+        if (!hourStart.isValid())
+            return QDateTime();
+        return hourStart.addSecs(minute * 60 + second);
+    }
+
+private:
+    QString cachedHour;
+    QDateTime hourStart;
+};
+
 void FitValueAxis(QValueAxis *axis, double maximum)
 {
     // A quantity that stayed 0 throughout keeps the default range.
@@ -134,6 +169,7 @@ void DetailInfo::LoadFile()
     QDateTime last;
 
     QXmlStreamReader reader(&file);
+    RowTimeReader timeReader;
     bool isInRow = false;
     QStringList values;
     while (!reader.atEnd()) {
@@ -145,8 +181,7 @@ void DetailInfo::LoadFile()
         } else if (token == QXmlStreamReader::EndElement && reader.name() == QLatin1String("Row")) {
             if (values.size() != 4)
                 qDebug() << "read xml error";
-            const QDateTime time =
-                QDateTime::fromString(values.value(0), QString::fromLatin1(timeFormat));
+            const QDateTime time = timeReader.Read(values.value(0));
             // A row short of values, or without a time, is left out: its
             // missing values are never read as zeros.
             if (values.size() >= 4 && time.isValid()) {
@@ -169,13 +204,6 @@ void DetailInfo::LoadFile()
         }
     }
 
-    speed.lineSeries->replace(speedPoints);
-    speed.scatterSeries->replace(speedPoints);
-    level.lineSeries->replace(levelPoints);
-    level.scatterSeries->replace(levelPoints);
-    quantity.lineSeries->replace(quantityPoints);
-    quantity.scatterSeries->replace(quantityPoints);
-
     if (first.isValid()) {
         const bool isLong = first.msecsTo(last) > windowMs;
         const QDateTime from = isLong ? last.addMSecs(-windowMs) : first;
@@ -186,6 +214,14 @@ void DetailInfo::LoadFile()
     FitValueAxis(speed.valueAxis, maxSpeed);
     FitValueAxis(level.valueAxis, maxLevel);
     FitValueAxis(quantity.valueAxis, maxQuantity);
+
+    // Axes first, points second: the chart lays the points out once.
+    speed.lineSeries->replace(speedPoints);
+    speed.scatterSeries->replace(speedPoints);
+    level.lineSeries->replace(levelPoints);
+    level.scatterSeries->replace(levelPoints);
+    quantity.lineSeries->replace(quantityPoints);
+    quantity.scatterSeries->replace(quantityPoints);
 
     // A file cut short by a killed program ends here; its rows stay plotted.
     if (reader.hasError())

@@ -203,6 +203,11 @@ void tst_DetailInfo::plotsRows_data()
         << Workbook(Series(100, 2, 1, 0, 0)) << 100 << runStart.addSecs(198 - 20)
         << runStart.addSecs(198) << Range(-0.0001, 1.1) << standard << standard;
 
+    QTest::newRow("rows across hours and days")
+        << Workbook(Series(3, 43200 + 1800, 1, 1, 1)) << 3 << runStart.addSecs(2 * 45000 - 20)
+        << runStart.addSecs(2 * 45000) << Range(-0.0001, 1.1) << Range(-0.0001, 1.1)
+        << Range(-0.0001, 1.1);
+
     QList<Sample> mixed = Series(3, 1, 0, 0, 0);
     mixed[0].values = QStringList{"0.5", "0", "1.25"};
     mixed[1].values = QStringList{"1", "0", "4.29497e+06"};
@@ -216,6 +221,14 @@ void tst_DetailInfo::plotsRows_data()
     shortRow[2].values.append(QStringLiteral("9"));
     QTest::newRow("a row short of a value is left out, extra values ignored")
         << Workbook(shortRow) << 2 << runStart << runStart.addSecs(20) << Range(-0.0001, 0.55)
+        << Range(-0.0001, 0.55) << Range(-0.0001, 0.55);
+
+    QList<Sample> badTimes = Series(5, 1, 0.5, 0.5, 0.5);
+    badTimes[1].time = QStringLiteral("2017-12-10 10:1x:00");
+    badTimes[2].time = QStringLiteral("2017-12-10 10:10:60");
+    badTimes[3].time = QStringLiteral("10:10:03");
+    QTest::newRow("a row whose time is no time is left out")
+        << Workbook(badTimes) << 2 << runStart << runStart.addSecs(20) << Range(-0.0001, 0.55)
         << Range(-0.0001, 0.55) << Range(-0.0001, 0.55);
 
     QByteArray cut = Workbook(Series(4, 1, 0.5, 0.5, 0.5), false);
@@ -246,6 +259,9 @@ void tst_DetailInfo::plotsRows()
         QCOMPARE(plot.line->count(), points);
         QCOMPARE(plot.scatter->pointsVector(), plot.line->pointsVector());
         QCOMPARE(plot.line->at(0).x(), double(runStart.toMSecsSinceEpoch()));
+        // A run longer than the window ends at its right edge.
+        if (from != runStart)
+            QCOMPARE(plot.line->at(points - 1).x(), double(to.toMSecsSinceEpoch()));
         QCOMPARE(plot.time->min(), from);
         QCOMPARE(plot.time->max(), to);
         QCOMPARE(plot.value->min(), ranges[i].first);
