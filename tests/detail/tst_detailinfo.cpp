@@ -10,7 +10,6 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QScatterSeries>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <QtTest>
@@ -109,14 +108,12 @@ class tst_DetailInfo : public QObject
 
 private slots:
     void init();
-    void formTexts();
     void plotsRows_data();
     void plotsRows();
     void missingFile();
     void hoverShowsCallout();
     void exportFile_data();
     void exportFile();
-    void okButtonCloses();
 
 private:
     QString WriteRun(const QByteArray &content, const QString &name = QStringLiteral("run.xml"));
@@ -163,26 +160,6 @@ void tst_DetailInfo::AnswerSaveDialog(const QString &path)
         dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
         QMetaObject::invokeMethod(dialog, "accept");
     });
-}
-
-void tst_DetailInfo::formTexts()
-{
-    DetailInfo dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("详情"));
-    auto *tabs = dialog.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-    QVERIFY(tabs);
-    QCOMPARE(tabs->count(), 3);
-    QCOMPARE(tabs->currentIndex(), 0);
-    QCOMPARE(tabs->tabText(0), QStringLiteral("流速曲线"));
-    QCOMPARE(tabs->tabText(1), QStringLiteral("水位曲线"));
-    QCOMPARE(tabs->tabText(2), QStringLiteral("流量曲线"));
-    QCOMPARE(tabs->widget(2)->findChild<ChartView *>()->objectName(),
-             QStringLiteral("detailInfoChart90"));
-    QCOMPARE(dialog.findChild<QPushButton *>(QStringLiteral("okButton"))->text(),
-             QStringLiteral("确定"));
-    QCOMPARE(dialog.findChild<QPushButton *>(QStringLiteral("ButtonExport"))->text(),
-             QStringLiteral("导出"));
-    QCOMPARE(dialog.size(), QSize(1017, 575));
 }
 
 void tst_DetailInfo::plotsRows_data()
@@ -356,22 +333,6 @@ void tst_DetailInfo::exportFile()
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), content);
     }
-}
-
-void tst_DetailInfo::okButtonCloses()
-{
-    DetailInfo dialog;
-    QTimer::singleShot(0, &dialog, [&dialog] {
-        dialog.setDetailInfoFileName(QStringLiteral("nothing.xml"));
-        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("okButton")),
-                          Qt::LeftButton);
-    });
-    QTimer guard;
-    connect(&guard, &QTimer::timeout, &dialog, &QDialog::reject);
-    guard.start(5000);
-    dialog.exec();
-    QVERIFY(guard.isActive());
-    QVERIFY(!dialog.isVisible());
 }
 
 QTEST_MAIN(tst_DetailInfo)

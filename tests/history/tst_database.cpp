@@ -231,20 +231,6 @@ void tst_Database::viewLayout()
     QCOMPARE(model->record(1).value("filePath").toString(), QStringLiteral("/a.xml"));
     QVERIFY(page.table.isColumnHidden(0));
     QCOMPARE(page.table.horizontalHeader()->sectionResizeMode(7), QHeaderView::Stretch);
-    QCOMPARE(page.table.editTriggers(), QAbstractItemView::NoEditTriggers);
-    QCOMPARE(page.table.selectionBehavior(), QAbstractItemView::SelectRows);
-    QCOMPARE(page.table.selectionMode(), QAbstractItemView::SingleSelection);
-    const QStringList labels = {"ID",
-                                "测量开始时间",
-                                "测量持续时间",
-                                "数据个数",
-                                "流速平均值(m/s)",
-                                "水位平均值(m)",
-                                "流量平均值(m3/s)",
-                                "文件目录",
-                                "文件操作"};
-    for (int i = 0; i < labels.size(); ++i)
-        QCOMPARE(model->headerData(i, Qt::Horizontal).toString(), labels[i]);
 }
 
 void tst_Database::quoteInWorkingDirectory()
