@@ -26,6 +26,9 @@ constexpr u16 AdvancedSettingsVersion = 0x0206;
 // Firmware from which the distance D is kept in millimetres in 75-76.
 constexpr u16 MillimetreDistanceVersion = 0x041A;
 
+// The scan volume is stored less this offset.
+constexpr int ScanVolumeOffset = 375;
+
 constexpr u16 MinDevAddr = 0x01;
 constexpr u16 MaxDevAddr = 0xC8;
 
@@ -164,7 +167,7 @@ void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
     if (version < AdvancedSettingsVersion)
         return;
     ShowIndex(ui->comboBoxLowSpeed, 48, 0);
-    ui->lineEditMeasureTimes->setText(QString::number(Reg(49) + 375));
+    ui->lineEditMeasureTimes->setText(QString::number(Reg(49) + ScanVolumeOffset));
     ui->lineEditStable->setText(Decimal(47));
     ui->lineEditRelative->setText(CentiTwoDecimals(51));
     ui->lineEditBaseLine->setText(CentiTwoDecimals(52));
