@@ -2,7 +2,9 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "database.h"
 #include "msgprocessthread.h"
+#include "tableviewdelegate.h"
 #include "upperboundvalidator.h"
 
 #include <QCloseEvent>
@@ -76,6 +78,8 @@ MainWindow::~MainWindow()
         delete ptSerialPort;
     }
     delete ptModbus;
+    delete historyDelegate;
+    delete database;
     // The charts belong to their views and go with the form's widgets.
     delete ui;
 }
@@ -92,6 +96,9 @@ void MainWindow::Kx70Init()
     if (!speedChart) {
         InitMainCharts();
         InitFreqCharts();
+        ui->radioButtonDay->setChecked(true);
+        InitHistoryTable();
+        HistoryQueryUpdate();
         InstallValidators();
     }
 }

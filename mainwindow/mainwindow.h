@@ -1,5 +1,6 @@
 #pragma once
 
+#include "measurementfile.h"
 #include "modbus.h"
 #include "u16.h"
 
@@ -14,6 +15,8 @@
 class Callout;
 class Chart;
 class ChartView;
+class Database;
+class TableViewDelegate;
 class MsgProcessThread;
 class QThread;
 class RunSeries;
@@ -60,6 +63,8 @@ public slots:
     void SendMsgSucceedSlot();
     void RecvMsgSucceedSlot();
     void RecvTimeoutSlot();
+    void HistoryQueryUpdate();
+    void DeleteRowFromTableView(QModelIndex index);
     void MainChartHoveredSlot(QPointF point, bool state);
     void FreqChartHoveredSlot(QPointF point, bool state);
 
@@ -136,9 +141,12 @@ private:
     void StartRun(bool keepCharts);
     void EndRun();
     void AppendMeasurement(double speed, double level, double quantity);
-    void BeginRecording();
-    void RecordSample(const QDateTime &time, double speed, double level, double quantity);
-    void FinishRecording();
+
+    // Measurement file and history
+    void CreateXmlFile();
+    void WriteXmlFileRow(const QString &time, double speed, double level, double quantity);
+    void SaveXmlFile();
+    void InitHistoryTable();
 
     // Live and echo charts
     void InitMainCharts();
@@ -214,6 +222,10 @@ private:
     QTimer autoRunTimer;
     QTimer readSerialTimer;
     QTimer recvTimeoutTimer;
+
+    Database *database = nullptr;
+    TableViewDelegate *historyDelegate = nullptr;
+    MeasurementFile measurementFile;
 
     QDateTime startTime;
     QDateTime endTime;

@@ -53,9 +53,9 @@ void MainWindow::StartRun(bool keepCharts)
         ClearLiveCharts();
     autoRunTimer.setInterval(autoRunIntervalSecs * 1000);
     autoRunTimer.start();
-    xmlFileRowCount = 0;
-    BeginRecording();
+    // The file is named after the start, so the start is taken first.
     startTime = QDateTime::currentDateTime();
+    CreateXmlFile();
     speedSum = 0;
     levelSum = 0;
     quantitySum = 0;
@@ -69,7 +69,7 @@ void MainWindow::EndRun()
     ui->pushButtonAutoRun70->setIcon(QIcon(QStringLiteral(":/Image/Image/pause.png")));
     autoRunTimer.stop();
     endTime = QDateTime::currentDateTime();
-    FinishRecording();
+    SaveXmlFile();
 }
 
 void MainWindow::HandleAutoRunTimeout()
@@ -127,7 +127,7 @@ void MainWindow::AppendMeasurement(double speed, double level, double quantity)
         return;
     const QDateTime now = QDateTime::currentDateTime();
     PlotSample(now, speed, level, quantity);
-    RecordSample(now, speed, level, quantity);
+    WriteXmlFileRow(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), speed, level, quantity);
     speedSum += speed;
     levelSum += level;
     quantitySum += quantity;

@@ -1,11 +1,41 @@
 // Recording of a run: its measurement file and its history row.
 #include "mainwindow.h"
+#include "ui_mainwindow.h"
 
-void MainWindow::BeginRecording() {}
+#include "database.h"
 
-void MainWindow::RecordSample(const QDateTime &, double, double, double)
+#include <QDebug>
+
+namespace {
+
+constexpr int StatusMs = 3000;
+
+} // namespace
+
+void MainWindow::CreateXmlFile()
 {
-    ++xmlFileRowCount;
+    xmlFileRowCount = 0;
+    if (measurementFile.CreateXmlFile(startTime))
+        return;
+    // The live display goes on; the operator must not think it is recorded.
+    const QString text =
+        tr("测量文件无法创建，本次测量不记录：%1").arg(measurementFile.errorString());
+    ui->statusBar->showMessage(text, StatusMs);
+    qWarning() << text;
 }
 
-void MainWindow::FinishRecording() {}
+void MainWindow::WriteXmlFileRow(const QString &time, double speed, double level, double quantity)
+{
+    if (measurementFile.WriteXmlFileRow(time, speed, level, quantity))
+        ++xmlFileRowCount;
+}
+
+void MainWindow::SaveXmlFile()
+{
+    const std::optional<HistoryRecord> record =
+        measurementFile.SaveXmlFile(startTime, endTime, speedSum, levelSum, quantitySum);
+    if (!record)
+        return;
+    database->insertRecord(*record);
+    HistoryQueryUpdate();
+}

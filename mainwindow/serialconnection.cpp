@@ -213,7 +213,11 @@ void MainWindow::CloseConnection()
     ui->pushButtonUartConnect->setText(tr("打开串口"));
     ui->pushButtonUartConnect->setIcon(QIcon(QStringLiteral(":/Image/Image/error.png")));
     ui->pushButtonUpdatePort->setEnabled(true);
+    // A spectrum still awaited dies with the connection; both buttons come back.
+    isSpeedFreqPending = false;
+    isLevelFreqPending = false;
     ui->pushButtonGetFreq70->setEnabled(true);
+    ui->pushButtonGetFreq80->setEnabled(true);
     ui->comboBoxPort->setEnabled(true);
     ui->comboBoxDevAddr->setEnabled(true);
 

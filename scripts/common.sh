@@ -11,6 +11,7 @@ PACKAGES=(
     fonts-wqy-microhei
     xvfb xauth
     mbpoll
+    libreoffice-calc-nogui
 )
 
 install_packages() {
