@@ -88,13 +88,15 @@ void tst_SerialConnection::closingAbandonsBlockedRequest()
     QVERIFY(bench.openPort());
     QVERIFY(bench.sim.waitForEntries(1));
     // The version read is unanswered; a spectrum request now waits for the line.
-    QVERIFY(bench.click("pushButtonGetFreq70"));
+    QVERIFY(bench.click("pushButtonGetFreq80"));
     QTest::qWait(200);
     QCOMPARE(bench.sim.entries().size(), 1);
 
     QVERIFY(bench.click("pushButtonUartConnect"));
     QVERIFY(!bench.isPortOpen());
     QCOMPARE(ThreadCount(), threadsBefore);
+    // The spectrum that was waiting is given up with the connection.
+    QVERIFY(bench.find<QPushButton>("pushButtonGetFreq80")->isEnabled());
 
     // The next opening sends at once, although the gate was left closed.
     QVERIFY(bench.sim.command("silent-function off"));
