@@ -120,7 +120,7 @@ void MainWindow::ParseSpeedFreq(const QByteArray &data)
     speedFreqAxisX->setRange(0, spectrum.crlfCount);
     speedFreqLineSeries->replace(spectrum.points);
     speedFreqScatterSeries->replace(spectrum.points);
-    speedFreqAxisY->setRange(0, spectrum.maxAmplitude + spectrum.maxAmplitude / 10 + 1);
+    speedFreqAxisY->setRange(0, spectrum.VelocityAxisMax());
     ui->pushButtonGetFreq70->setEnabled(true);
     ui->pushButtonGetFreq80->setEnabled(true);
 }
@@ -130,7 +130,7 @@ void MainWindow::ParseLevelFreq(const QByteArray &data)
     const EchoSpectrum spectrum = EchoSpectrum::Parse(data);
     levelFreqAxisX->setRange(0, spectrum.crlfCount);
     levelFreqLineSeries->replace(spectrum.points);
-    levelFreqAxisY->setRange(0, spectrum.maxAmplitude + spectrum.maxAmplitude / 10);
+    levelFreqAxisY->setRange(0, spectrum.LevelAxisMax());
     ui->pushButtonGetFreq70->setEnabled(true);
     ui->pushButtonGetFreq80->setEnabled(true);
 }

@@ -15,6 +15,11 @@ struct EchoSpectrum
     int crlfCount = 0;
     int maxAmplitude = 0;
 
+    // The top of the vertical axis: a tenth of headroom above the peak, and
+    // for the velocity radar one more so that a flat spectrum still has a range.
+    int VelocityAxisMax() const { return maxAmplitude + maxAmplitude / 10 + 1; }
+    int LevelAxisMax() const { return maxAmplitude + maxAmplitude / 10; }
+
     // Reads the bytes up to the first NUL, or all of them.
     static EchoSpectrum Parse(const QByteArray &data);
 };
