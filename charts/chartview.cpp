@@ -18,6 +18,14 @@ ChartView::ChartView(QChart *chart, QWidget *parent) : QChartView(chart, parent)
 
 ChartView::~ChartView() = default;
 
+void ChartView::installChart(QChart *newChart)
+{
+    QChart *old = chart();
+    setChart(newChart);
+    if (old != newChart)
+        delete old;
+}
+
 bool ChartView::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::TouchBegin) {

@@ -12,6 +12,11 @@ public:
     explicit ChartView(QtCharts::QChart *chart, QWidget *parent = nullptr);
     ~ChartView() override;
 
+    // Shows chart, which the view then owns, and deletes the chart it showed
+    // before: QChartView only lets go of the old one, which would leak the
+    // placeholder every view is made with.
+    void installChart(QtCharts::QChart *chart);
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;

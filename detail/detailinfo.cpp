@@ -114,7 +114,7 @@ void DetailInfo::InitPlot(Plot &plot, ChartView *view, const QString &valueTitle
 
     plot.chart->legend()->hide();
     plot.chart->setAnimationOptions(QChart::AllAnimations);
-    view->setChart(plot.chart);
+    view->installChart(plot.chart);
     view->setRenderHint(QPainter::Antialiasing);
 }
 

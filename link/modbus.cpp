@@ -72,47 +72,38 @@ void Modbus::SendFrame(QByteArray frame)
     emit SerialWrite(frame);
 }
 
+QByteArray Modbus::RequestHead(quint8 function, u16 usAddr, u16 usWord) const
+{
+    QByteArray frame;
+    frame.append(char(ucDevAddr));
+    frame.append(char(function));
+    AppendWord(frame, usAddr);
+    AppendWord(frame, usWord);
+    return frame;
+}
+
 void Modbus::MBReadHoldingRegister(u16 usAddr, u16 usCount)
 {
     usHoldingStartAddr = usAddr;
-    QByteArray frame;
-    frame.append(char(ucDevAddr));
-    frame.append(char(MB_FUNC_READ_HOLDING));
-    AppendWord(frame, usAddr);
-    AppendWord(frame, usCount);
-    SendFrame(frame);
+    SendFrame(RequestHead(MB_FUNC_READ_HOLDING, usAddr, usCount));
 }
 
 void Modbus::MBReadInputRegister(u16 usAddr, u16 usCount)
 {
     usInputStartAddr = usAddr;
-    QByteArray frame;
-    frame.append(char(ucDevAddr));
-    frame.append(char(MB_FUNC_READ_INPUT));
-    AppendWord(frame, usAddr);
-    AppendWord(frame, usCount);
-    SendFrame(frame);
+    SendFrame(RequestHead(MB_FUNC_READ_INPUT, usAddr, usCount));
 }
 
 void Modbus::MBWriteHoldingRegister(u16 usAddr, u16 usValue)
 {
     usWriteSingleAddr = usAddr;
-    QByteArray frame;
-    frame.append(char(ucDevAddr));
-    frame.append(char(MB_FUNC_WRITE_REGISTER));
-    AppendWord(frame, usAddr);
-    AppendWord(frame, usValue);
-    SendFrame(frame);
+    SendFrame(RequestHead(MB_FUNC_WRITE_REGISTER, usAddr, usValue));
 }
 
 void Modbus::MBWriteMultHoldingRegisters(u16 usStartAddr, const QByteArray &value, u16 usCount)
 {
     usWriteMultStartAddr = usStartAddr;
-    QByteArray frame;
-    frame.append(char(ucDevAddr));
-    frame.append(char(MB_FUNC_WRITE_MULTIPLE));
-    AppendWord(frame, usStartAddr);
-    AppendWord(frame, usCount);
+    QByteArray frame = RequestHead(MB_FUNC_WRITE_MULTIPLE, usStartAddr, usCount);
     frame.append(char((usCount * 2) & 0xFF));
     frame.append(value);
     SendFrame(frame);
@@ -150,7 +141,7 @@ eMBException Modbus::MBEncoding(QByteArray byteArray, u16 usLen)
             return MB_EX_NONE;
         }
         ModbusRegister::SetHoldingRegs(data, usHoldingStartAddr, u16(byteCount / 2));
-        if (usHoldingStartAddr == DevAddrReg)
+        if (usHoldingStartAddr == ModbusRegister::DevAddrReg)
             emit ModbusGetDevAddrCompleted(ptReg);
         if (byteCount == 2)
             emit SingleHoldingRegisterUpdate(usHoldingStartAddr, data);
@@ -164,7 +155,7 @@ eMBException Modbus::MBEncoding(QByteArray byteArray, u16 usLen)
         const u16 value = WordAt(byteArray, 4);
         qDebug() << "MB_FUNC_WRITE_REGISTER" << reg << value << byteArray.size();
         emit WriteSingleHoldingRegStatus(true, usWriteSingleAddr);
-        return reg == SpeedFreqReg ? MB_EX_NEED_RELEASE : MB_EX_NONE;
+        return reg == ModbusRegister::GetFreq70Reg ? MB_EX_NEED_RELEASE : MB_EX_NONE;
     }
     case MB_FUNC_WRITE_MULTIPLE: {
         if (usLen < FixedAnswerLen)

@@ -31,8 +31,6 @@ class Modbus : public QObject
 
 public:
     static constexpr quint8 DiscoveryAddr = 0xFF;
-    static constexpr u16 DevAddrReg = 28;
-    static constexpr u16 SpeedFreqReg = 38;
 
     explicit Modbus(quint8 ucDevAddr);
 
@@ -63,6 +61,9 @@ signals:
     void SingleHoldingRegisterUpdate(u16 usAddr, QByteArray data);
 
 private:
+    // Address, function and two big-endian words: every request starts so.
+    QByteArray RequestHead(quint8 function, u16 usAddr, u16 usWord) const;
+    // Appends the CRC, low byte first, and hands the frame to the port.
     void SendFrame(QByteArray frame);
 
     quint8 ucDevAddr;

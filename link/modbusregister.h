@@ -14,6 +14,12 @@ class ModbusRegister
 {
 public:
     static constexpr int InputRegCount = 16;
+
+    // Holding registers the link itself relies on.
+    static constexpr u16 DevAddrReg = 28;    // the slave address; read alone by the address query
+    static constexpr u16 DevVersionReg = 36; // firmware version, high byte major
+    static constexpr u16 GetFreq70Reg = 38;  // 0x1234 asks for the velocity echo spectrum
+    static constexpr u16 GetFreq80Reg = 91;  // 0x1234 asks for the level echo spectrum
     static constexpr int HoldingRegCount = 93;
 
     // Store usCount big-endian values from data, register i at usStartAddr + i

@@ -14,8 +14,6 @@ using namespace QtCharts;
 
 namespace {
 
-constexpr u16 SpeedFreqReg = 38;
-constexpr u16 LevelFreqReg = 91;
 constexpr u16 SpectrumCommand = 0x1234;
 constexpr int CalloutZ = 11;
 
@@ -50,7 +48,7 @@ void MainWindow::InitFreqCharts()
     }
     speedFreqChart->legend()->hide();
     speedFreqChart->setAnimationOptions(QChart::AllAnimations);
-    ui->kx70FreqChart->setChart(speedFreqChart);
+    ui->kx70FreqChart->installChart(speedFreqChart);
     ui->kx70FreqChart->setRenderHint(QPainter::Antialiasing);
     speedFreqCallout = new Callout(speedFreqChart);
     connect(speedFreqScatterSeries, &QScatterSeries::hovered, this,
@@ -67,7 +65,7 @@ void MainWindow::InitFreqCharts()
     levelFreqLineSeries->attachAxis(levelFreqAxisY);
     levelFreqChart->legend()->hide();
     levelFreqChart->setAnimationOptions(QChart::AllAnimations);
-    ui->kx80FreqChart->setChart(levelFreqChart);
+    ui->kx80FreqChart->installChart(levelFreqChart);
     ui->kx80FreqChart->setRenderHint(QPainter::Antialiasing);
 }
 
@@ -86,12 +84,12 @@ void MainWindow::FreqChartHoveredSlot(QPointF point, bool state)
 
 void MainWindow::on_pushButtonGetFreq70_clicked()
 {
-    RequestSpectrum(SpeedFreqReg, true);
+    RequestSpectrum(ModbusRegister::GetFreq70Reg, true);
 }
 
 void MainWindow::on_pushButtonGetFreq80_clicked()
 {
-    RequestSpectrum(LevelFreqReg, false);
+    RequestSpectrum(ModbusRegister::GetFreq80Reg, false);
 }
 
 void MainWindow::RequestSpectrum(u16 usRegister, bool isSpeed)

@@ -58,7 +58,7 @@ void BuildLiveChart(ChartView *view, const QString &title, double maxY, Chart *&
 
     chart->legend()->hide();
     chart->setAnimationOptions(QChart::AllAnimations);
-    view->setChart(chart);
+    view->installChart(chart);
     view->setRenderHint(QPainter::Antialiasing);
 }
 

@@ -15,8 +15,6 @@ namespace {
 constexpr u16 ReadBlockSize = 5;
 
 constexpr u16 DischargeClearReg = 26;
-constexpr u16 DevAddrReg = 28;
-constexpr u16 DevVersionReg = 36;
 constexpr u16 FactoryRstReg = 37;
 constexpr u16 MaxMeasureSpeedReg = 25;
 constexpr u16 DevToButtomLenMmReg = 75;
@@ -98,7 +96,7 @@ void MainWindow::SingleHoldingRegisterUpdate(u16 usRegister, QByteArray data)
 {
     // The last block of a read-back and the address query also read one
     // register; only the version starts a read-back.
-    if (usRegister != DevVersionReg || data.size() < 2)
+    if (usRegister != ModbusRegister::DevVersionReg || data.size() < 2)
         return;
     const u16 v = u16(quint8(data.at(0)) << 8 | quint8(data.at(1)));
     qDebug() << "version:" << v;
@@ -155,7 +153,7 @@ void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
     ui->lineSpeedFilterTimes->setText(Decimal(13));
     ui->lineDistFilterTimes->setText(Decimal(14));
 
-    const u16 version = Reg(DevVersionReg);
+    const u16 version = Reg(ModbusRegister::DevVersionReg);
     ui->labelDevVersion->setText(
         tr("<html><head/><body><p><span style=' color:#55aaff;'>设备软件版本：V%1.%2</span></p>"
            "</body></html>")
@@ -228,7 +226,7 @@ void MainWindow::on_pushButtonChangeAddr_clicked()
         ShowWarning(tr("设备地址无效，必须在0x01-0xC8之间！"));
         return;
     }
-    emit WriteHoldingRegister(DevAddrReg, u16(address));
+    emit WriteHoldingRegister(ModbusRegister::DevAddrReg, u16(address));
 }
 
 void MainWindow::WriteSingleHoldingRegStatus(bool isSucceed, u16 usAddr)

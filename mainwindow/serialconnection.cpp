@@ -20,9 +20,6 @@ constexpr int MaxResends = 2;
 constexpr int SpectrumMinBytes = 128;
 // The write echo that precedes the spectrum text.
 constexpr int SpectrumEchoLen = 8;
-constexpr u16 VersionReg = 36;
-constexpr u16 SpeedFreqReg = 38;
-constexpr u16 LevelFreqReg = 91;
 
 // Pseudo-terminals and other virtual ports are never enumerated by the
 // platform; they reach the list through this variable.
@@ -165,9 +162,9 @@ void MainWindow::OpenConnection()
 
     if (ui->comboBoxDevAddr->currentText() == tr("查地址")) {
         ptModbus->SetDevAddr(Modbus::DiscoveryAddr);
-        emit ReadHoldingRegister(Modbus::DevAddrReg, 1);
+        emit ReadHoldingRegister(ModbusRegister::DevAddrReg, 1);
     } else {
-        emit ReadHoldingRegister(VersionReg, 1);
+        emit ReadHoldingRegister(ModbusRegister::DevVersionReg, 1);
     }
 }
 
@@ -251,11 +248,11 @@ void MainWindow::HandlePortError(QSerialPort::SerialPortError error)
 
 void MainWindow::GetDevAddrCompleted(ModbusRegister *)
 {
-    const u16 value = ModbusRegister::GetHoldingReg(Modbus::DevAddrReg);
+    const u16 value = ModbusRegister::GetHoldingReg(ModbusRegister::DevAddrReg);
     ptModbus->SetDevAddr(quint8(value & 0xFF));
     ui->comboBoxDevAddr->setEditText(
         QStringLiteral("0x") + QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper());
-    emit ReadHoldingRegister(VersionReg, 1);
+    emit ReadHoldingRegister(ModbusRegister::DevVersionReg, 1);
 }
 
 void MainWindow::WriteSerial(QByteArray array)
@@ -292,7 +289,7 @@ bool MainWindow::IsSpectrumRequestOnLine() const
         quint8(lastSendFrame.at(1)) != 0x06)
         return false;
     const int reg = (quint8(lastSendFrame.at(2)) << 8) | quint8(lastSendFrame.at(3));
-    return reg == SpeedFreqReg || reg == LevelFreqReg;
+    return reg == ModbusRegister::GetFreq70Reg || reg == ModbusRegister::GetFreq80Reg;
 }
 
 void MainWindow::RecvTimeoutSlot()
