@@ -71,8 +71,6 @@ private slots:
     void initTestCase();
     void init();
     void startUpState();
-    void validators_data();
-    void validators();
     void openingReadsVersionAtChosenAddress_data();
     void openingReadsVersionAtChosenAddress();
     void addressQuery();
@@ -118,48 +116,6 @@ void tst_MainWindow::startUpState()
     auto *ports = bench.find<QComboBox>("comboBoxPort");
     QVERIFY(ports->findText(bench.sim.linkPath()) >= 0);
     QCOMPARE(ports->findText("/nonexistent/ttyX"), -1);
-}
-
-void tst_MainWindow::validators_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("state");
-    const int ok = QValidator::Acceptable;
-    const int invalid = QValidator::Invalid;
-    const int partial = QValidator::Intermediate;
-    QTest::newRow("interval 65535") << "lineEditAutoRunIntvel"
-                                    << "65535" << ok;
-    QTest::newRow("interval 65536") << "lineEditAutoRunIntvel"
-                                    << "65536" << invalid;
-    QTest::newRow("interval 0") << "lineEditAutoRunIntvel"
-                                << "0" << partial;
-    QTest::newRow("level filter 0") << "lineDistFilterTimes"
-                                    << "0" << ok;
-    QTest::newRow("threshold 0") << "lineEditThreshold70"
-                                 << "0" << partial;
-    QTest::newRow("max speed 0.01") << "lineEditMaxSpeed"
-                                    << "0.01" << ok;
-    QTest::newRow("max speed 0.005") << "lineEditMaxSpeed"
-                                     << "0.005" << invalid;
-    QTest::newRow("radius 1.25") << "lineEditRadius"
-                                 << "1.25" << ok;
-    QTest::newRow("distance 0.005") << "lineEditDevToButtomLen"
-                                    << "0.005" << ok;
-    QTest::newRow("distance 0.0005") << "lineEditDevToButtomLen"
-                                     << "0.0005" << invalid;
-}
-
-void tst_MainWindow::validators()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, text);
-    QFETCH(int, state);
-    WindowBench bench;
-    const QValidator *validator = bench.find<QLineEdit>(field)->validator();
-    QVERIFY(validator);
-    int pos = 0;
-    QCOMPARE(int(validator->validate(text, pos)), state);
 }
 
 void tst_MainWindow::openingReadsVersionAtChosenAddress_data()
