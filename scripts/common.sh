@@ -7,7 +7,7 @@ BUILD_DIR="${RADARFLOW_BUILD_DIR:-$ROOT/build}"
 PACKAGES=(
     cmake g++ make
     qtbase5-dev libqt5charts5-dev libqt5serialport5-dev libqt5sql5-sqlite
-    qttools5-dev-tools
+    qttools5-dev-tools qttools5-dev
     fonts-wqy-microhei
     xvfb xauth
     mbpoll
