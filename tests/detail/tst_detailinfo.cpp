@@ -1,3 +1,5 @@
+// The detail dialog of one run: the points, time window and value ranges it
+// plots from the run's file, damaged files, the hover bubble, and the export.
 #include "callout.h"
 #include "chartview.h"
 #include "detailinfo.h"
@@ -18,21 +20,13 @@ using namespace QtCharts;
 
 namespace {
 
-struct Sample
-{
-    QString time;
-    QStringList values; // velocity, level, flow as written
-};
+using Range = QPair<double, double>;
+using Rows = QList<QStringList>; // time, velocity, level, flow as written
 
 const QDateTime runStart(QDate(2017, 12, 10), QTime(10, 10, 0));
 
-QString TimeText(const QDateTime &time)
-{
-    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
 // The shape the recorder writes: head, table, rows of four cells, tail.
-QByteArray Workbook(const QList<Sample> &samples, bool isFinished = true)
+QByteArray Workbook(const Rows &rows, bool isFinished = true)
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"\n"
@@ -41,43 +35,39 @@ QByteArray Workbook(const QList<Sample> &samples, bool isFinished = true)
                      " <Worksheet ss:Name=\"Sheet1\">\n"
                      "<Table ss:ExpandedColumnCount=\"4\" ss:ExpandedRowCount=\"10\">\n"
                      "    <Column ss:AutoFitWidth=\"0\" ss:Width=\"150\"/>\n";
-    for (const Sample &sample : samples) {
+    for (const QStringList &row : rows) {
         xml += "    <Row>\n        <Cell>\n            <Data ss:Type=\"String\" x:Ticked=\"1\">" +
-               sample.time.toUtf8() + "</Data>\n        </Cell>\n";
-        for (const QString &value : sample.values)
+               row.value(0).toUtf8() + "</Data>\n        </Cell>\n";
+        for (const QString &value : row.mid(1))
             xml += "        <Cell>\n            <Data ss:Type=\"Number\">" + value.toUtf8() +
                    "</Data>\n        </Cell>\n";
         xml += "    </Row>\n";
     }
-    if (isFinished)
-        xml += "</Table>\n </Worksheet>\n</Workbook>\n";
-    return xml;
+    return isFinished ? xml + "</Table>\n </Worksheet>\n</Workbook>\n" : xml;
 }
 
-QList<Sample> Series(int count, int stepSeconds, double speed, double level, double quantity)
+Rows Series(int count, int stepSeconds, double speed, double level, double quantity)
 {
-    QList<Sample> samples;
+    Rows rows;
     for (int i = 0; i < count; ++i)
-        samples.append(
-            {TimeText(runStart.addSecs(qint64(i) * stepSeconds)),
-             {QString::number(speed), QString::number(level), QString::number(quantity)}});
-    return samples;
+        rows.append({runStart.addSecs(qint64(i) * stepSeconds).toString("yyyy-MM-dd HH:mm:ss"),
+                     QString::number(speed), QString::number(level), QString::number(quantity)});
+    return rows;
 }
 
 struct Plot
 {
-    QChart *chart;
     QLineSeries *line;
     QScatterSeries *scatter;
     QDateTimeAxis *time;
     QValueAxis *value;
+    Callout *callout;
 };
 
 Plot PlotOf(DetailInfo &dialog, const char *viewName)
 {
-    auto *view = dialog.findChild<ChartView *>(QLatin1String(viewName));
-    QChart *chart = view->chart();
-    Plot plot{chart, nullptr, nullptr, nullptr, nullptr};
+    QChart *chart = dialog.findChild<ChartView *>(QLatin1String(viewName))->chart();
+    Plot plot{nullptr, nullptr, nullptr, nullptr, nullptr};
     for (QAbstractSeries *series : chart->series()) {
         if (auto *scatter = qobject_cast<QScatterSeries *>(series))
             plot.scatter = scatter;
@@ -86,19 +76,14 @@ Plot PlotOf(DetailInfo &dialog, const char *viewName)
     }
     plot.time = qobject_cast<QDateTimeAxis *>(chart->axes(Qt::Horizontal).value(0));
     plot.value = qobject_cast<QValueAxis *>(chart->axes(Qt::Vertical).value(0));
+    for (QGraphicsItem *item : chart->childItems()) {
+        if (auto *callout = dynamic_cast<Callout *>(item))
+            plot.callout = callout;
+    }
     return plot;
 }
 
-Callout *CalloutOf(const Plot &plot)
-{
-    for (QGraphicsItem *item : plot.chart->childItems()) {
-        if (auto *callout = dynamic_cast<Callout *>(item))
-            return callout;
-    }
-    return nullptr;
-}
-
-using Range = QPair<double, double>;
+const char *const views[] = {"detailInfoChart70", "detailInfoChart80", "detailInfoChart90"};
 
 } // namespace
 
@@ -131,19 +116,18 @@ void tst_DetailInfo::init()
 
 QString tst_DetailInfo::WriteRun(const QByteArray &content, const QString &name)
 {
-    const QString path = dir->filePath(name);
-    QFile file(path);
+    QFile file(dir->filePath(name));
     if (!file.open(QIODevice::WriteOnly))
         return QString();
     file.write(content);
-    return path;
+    return file.fileName();
 }
 
 void tst_DetailInfo::AnswerSaveDialog(const QString &path)
 {
-    QTimer::singleShot(0, this, [this, path] {
+    QTimer::singleShot(0, this, [path] {
         QFileDialog *dialog = nullptr;
-        const bool isShown = QTest::qWaitFor([&] {
+        const bool isShown = QTest::qWaitFor([&dialog] {
             for (QWidget *widget : QApplication::topLevelWidgets()) {
                 dialog = qobject_cast<QFileDialog *>(widget);
                 if (dialog && dialog->isVisible())
@@ -151,14 +135,12 @@ void tst_DetailInfo::AnswerSaveDialog(const QString &path)
             }
             return false;
         });
-        if (!isShown)
-            return;
-        if (path.isEmpty()) {
+        if (isShown && path.isEmpty()) {
             dialog->reject();
-            return;
+        } else if (isShown) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+            QMetaObject::invokeMethod(dialog, "accept");
         }
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-        QMetaObject::invokeMethod(dialog, "accept");
     });
 }
 
@@ -168,51 +150,39 @@ void tst_DetailInfo::plotsRows_data()
     QTest::addColumn<int>("points");
     QTest::addColumn<QDateTime>("from");
     QTest::addColumn<QDateTime>("to");
-    QTest::addColumn<Range>("speedRange");
-    QTest::addColumn<Range>("levelRange");
-    QTest::addColumn<Range>("quantityRange");
+    QTest::addColumn<QList<Range>>("ranges"); // velocity, level, flow
 
+    // The window is 20 s from the first row, or up to the last in a longer
+    // run; a value axis reaches a tenth above the maximum, or 3 for a
+    // series that stayed 0.
     const Range standard(-0.0001, 3);
-    QTest::newRow("two rows 5 s apart open on the first 20 s")
-        << Workbook(Series(2, 5, 0.85, 1.2, 2.0)) << 2 << runStart << runStart.addSecs(20)
-        << Range(-0.0001, 0.935) << Range(-0.0001, 1.32) << Range(-0.0001, 2.2);
-    QTest::newRow("100 rows 2 s apart open on the last 20 s")
+    const Range half(-0.0001, 0.55);
+    Rows two = Series(2, 5, 0.85, 1.2, 2.0);
+    two[1] = QStringList{two[1][0], "1e-05", "0", "4.29497e+06"};
+    QTest::newRow("two rows 5 s apart open on the first 20 s, exponents read back")
+        << Workbook(two) << 2 << runStart << runStart.addSecs(20)
+        << QList<Range>{{-0.0001, 0.935}, {-0.0001, 1.32}, {-0.0001, 4.29497e+06 * 1.1}};
+    QTest::newRow("100 rows 2 s apart open on the last 20 s, series that stayed 0")
         << Workbook(Series(100, 2, 1, 0, 0)) << 100 << runStart.addSecs(198 - 20)
-        << runStart.addSecs(198) << Range(-0.0001, 1.1) << standard << standard;
-
+        << runStart.addSecs(198) << QList<Range>{{-0.0001, 1.1}, standard, standard};
     QTest::newRow("rows across hours and days")
         << Workbook(Series(3, 43200 + 1800, 1, 1, 1)) << 3 << runStart.addSecs(2 * 45000 - 20)
-        << runStart.addSecs(2 * 45000) << Range(-0.0001, 1.1) << Range(-0.0001, 1.1)
-        << Range(-0.0001, 1.1);
+        << runStart.addSecs(2 * 45000)
+        << QList<Range>{{-0.0001, 1.1}, {-0.0001, 1.1}, {-0.0001, 1.1}};
 
-    QList<Sample> mixed = Series(3, 1, 0, 0, 0);
-    mixed[0].values = QStringList{"0.5", "0", "1.25"};
-    mixed[1].values = QStringList{"1", "0", "4.29497e+06"};
-    mixed[2].values = QStringList{"0.8", "0", "1e-05"};
-    QTest::newRow("maximum plus a tenth, a quantity that stayed 0 keeps 0 to 3")
-        << Workbook(mixed) << 3 << runStart << runStart.addSecs(20) << Range(-0.0001, 1.1)
-        << standard << Range(-0.0001, 4.29497e+06 * 1.1);
-
-    QList<Sample> shortRow = Series(3, 1, 0.5, 0.5, 0.5);
-    shortRow[1].values.removeLast();
-    shortRow[2].values.append(QStringLiteral("9"));
-    QTest::newRow("a row short of a value is left out, extra values ignored")
-        << Workbook(shortRow) << 2 << runStart << runStart.addSecs(20) << Range(-0.0001, 0.55)
-        << Range(-0.0001, 0.55) << Range(-0.0001, 0.55);
-
-    QList<Sample> badTimes = Series(5, 1, 0.5, 0.5, 0.5);
-    badTimes[1].time = QStringLiteral("2017-12-10 10:1x:00");
-    badTimes[2].time = QStringLiteral("2017-12-10 10:10:60");
-    badTimes[3].time = QStringLiteral("10:10:03");
-    QTest::newRow("a row whose time is no time is left out")
-        << Workbook(badTimes) << 2 << runStart << runStart.addSecs(20) << Range(-0.0001, 0.55)
-        << Range(-0.0001, 0.55) << Range(-0.0001, 0.55);
-
-    QByteArray cut = Workbook(Series(4, 1, 0.5, 0.5, 0.5), false);
-    cut += "    <Row>\n        <Cell>\n            <Data ss:Type=\"String\" x:Ti";
+    Rows damaged = Series(6, 1, 0.5, 0.5, 0.5);
+    damaged[1].removeLast();
+    damaged[2].append(QStringLiteral("9"));
+    damaged[3][0] = QStringLiteral("2017-12-10 10:1x:00");
+    damaged[4][0] = QStringLiteral("2017-12-10 10:10:60");
+    damaged[5][0] = QStringLiteral("10:10:05");
+    QTest::newRow("rows short of a value or with no time left out, extra values ignored")
+        << Workbook(damaged) << 2 << runStart << runStart.addSecs(20)
+        << QList<Range>{half, half, half};
+    const QByteArray cut = Workbook(Series(4, 1, 0.5, 0.5, 0.5), false) +
+                           "    <Row>\n        <Cell>\n            <Data ss:Type=\"String\" x:Ti";
     QTest::newRow("a file cut short keeps the rows before the cut")
-        << cut << 4 << runStart << runStart.addSecs(20) << Range(-0.0001, 0.55)
-        << Range(-0.0001, 0.55) << Range(-0.0001, 0.55);
+        << cut << 4 << runStart << runStart.addSecs(20) << QList<Range>{half, half, half};
 }
 
 void tst_DetailInfo::plotsRows()
@@ -221,16 +191,11 @@ void tst_DetailInfo::plotsRows()
     QFETCH(int, points);
     QFETCH(QDateTime, from);
     QFETCH(QDateTime, to);
-    QFETCH(Range, speedRange);
-    QFETCH(Range, levelRange);
-    QFETCH(Range, quantityRange);
+    QFETCH(QList<Range>, ranges);
 
     DetailInfo dialog;
     dialog.show();
     dialog.setDetailInfoFileName(WriteRun(content));
-
-    const char *views[] = {"detailInfoChart70", "detailInfoChart80", "detailInfoChart90"};
-    const Range ranges[] = {speedRange, levelRange, quantityRange};
     for (int i = 0; i < 3; ++i) {
         const Plot plot = PlotOf(dialog, views[i]);
         QCOMPARE(plot.line->count(), points);
@@ -248,14 +213,14 @@ void tst_DetailInfo::plotsRows()
 
 void tst_DetailInfo::missingFile()
 {
+    // No points; the window starts now, the values span 0 to 3.
     DetailInfo dialog;
     dialog.show();
-    const QDateTime before = QDateTime::currentDateTime();
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     dialog.setDetailInfoFileName(dir->filePath(QStringLiteral("deleted by hand.xml")));
-    const Plot plot = PlotOf(dialog, "detailInfoChart80");
+    const Plot plot = PlotOf(dialog, views[1]);
     QCOMPARE(plot.line->count(), 0);
-    QVERIFY(plot.time->min() >= before.addSecs(-1));
-    QVERIFY(plot.time->min() <= QDateTime::currentDateTime());
+    QVERIFY(plot.time->min() >= before && plot.time->min() <= QDateTime::currentDateTime());
     QCOMPARE(plot.time->min().msecsTo(plot.time->max()), 20000);
     QCOMPARE(plot.value->min(), -0.0001);
     QCOMPARE(plot.value->max(), 3.0);
@@ -266,20 +231,18 @@ void tst_DetailInfo::hoverShowsCallout()
     DetailInfo dialog;
     dialog.show();
     dialog.setDetailInfoFileName(WriteRun(Workbook(Series(2, 2, 0.5, 0.5, 1.25))));
-    const Plot flow = PlotOf(dialog, "detailInfoChart90");
-    Callout *callout = CalloutOf(flow);
-    QVERIFY(callout);
-    QVERIFY(!callout->isVisible());
+    const Plot flow = PlotOf(dialog, views[2]);
+    QVERIFY(flow.callout && !flow.callout->isVisible());
 
     const QPointF point(double(runStart.addSecs(2).toMSecsSinceEpoch()), 1.25);
     emit flow.scatter->hovered(point, true);
-    QCOMPARE(callout->text(), QStringLiteral("时间: 2017-12-10 10:10:02 \n流量: 1.25 m³/s"));
-    QCOMPARE(callout->anchor(), point);
-    QVERIFY(callout->isVisible());
-    QVERIFY(!CalloutOf(PlotOf(dialog, "detailInfoChart70"))->isVisible());
+    QCOMPARE(flow.callout->text(), QStringLiteral("时间: 2017-12-10 10:10:02 \n流量: 1.25 m³/s"));
+    QCOMPARE(flow.callout->anchor(), point);
+    QVERIFY(flow.callout->isVisible());
+    QVERIFY(!PlotOf(dialog, views[0]).callout->isVisible());
 
     emit flow.scatter->hovered(point, false);
-    QVERIFY(!callout->isVisible());
+    QVERIFY(!flow.callout->isVisible());
 }
 
 void tst_DetailInfo::exportFile_data()
@@ -325,14 +288,12 @@ void tst_DetailInfo::exportFile()
     QCOMPARE(boxes.lastText(), message);
     if (!message.isEmpty())
         QVERIFY(boxes.boxes().last().title.isEmpty());
-    QFile record2(record);
-    QVERIFY(record2.open(QIODevice::ReadOnly));
-    QCOMPARE(record2.readAll(), content);
-    if (isCopied) {
-        QFile copy(targetPath);
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), content);
-    }
+    QFile original(record);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(original.readAll(), content);
+    QFile copy(targetPath);
+    if (isCopied)
+        QVERIFY(copy.open(QIODevice::ReadOnly) && copy.readAll() == content);
 }
 
 QTEST_MAIN(tst_DetailInfo)

@@ -1,3 +1,6 @@
+// The history store and its page: the table on disk, the age filters at
+// their date boundaries, the order of rows, deletion with its question, and
+// which clicks open the detail dialog.
 #include "chartview.h"
 #include "database.h"
 #include "detailinfo.h"
@@ -6,7 +9,6 @@
 #include "tableviewdelegate.h"
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSqlQuery>
@@ -24,23 +26,27 @@ const int operationColumn = 8;
 
 HistoryRecord Record(const QDateTime &start, const QString &filePath = QString())
 {
-    HistoryRecord record;
-    record.startTime = start.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    record.durationTime = QStringLiteral("0-0:12:34");
-    record.count = 377;
-    record.min = QStringLiteral("0.850");
-    record.max = QStringLiteral("1.200");
-    record.average = QStringLiteral("2.000");
-    record.filePath = filePath;
-    return record;
+    return {start.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+            "0-0:12:34",
+            377,
+            "0.850",
+            "1.200",
+            "2.000",
+            filePath};
 }
 
-QStringList StartTimes(QSqlQueryModel *model)
+// A run file of two rows, in the working directory.
+QString MakeFile(const QString &name)
 {
-    QStringList times;
-    for (int row = 0; row < model->rowCount(); ++row)
-        times.append(model->record(row).value(QStringLiteral("startTime")).toString());
-    return times;
+    QFile file(QDir::current().absoluteFilePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("<Workbook><Table>"
+                   "<Row><Cell><Data>2017-12-10 10:10:00</Data></Cell><Cell><Data>0.5</Data>"
+                   "</Cell><Cell><Data>1</Data></Cell><Cell><Data>2</Data></Cell></Row>"
+                   "<Row><Cell><Data>2017-12-10 10:10:02</Data></Cell><Cell><Data>0.6</Data>"
+                   "</Cell><Cell><Data>1</Data></Cell><Cell><Data>2</Data></Cell></Row>"
+                   "</Table></Workbook>");
+    return file.fileName();
 }
 
 } // namespace
@@ -53,7 +59,7 @@ public:
     HistoryPage()
     {
         auto *layout = new QVBoxLayout(this);
-        for (QRadioButton *button : {&day, &month, &year, &all})
+        for (QRadioButton *button : filters)
             layout->addWidget(button);
         layout->addWidget(&table);
         day.setChecked(true);
@@ -63,26 +69,26 @@ public:
                              if (HistoryView::ConfirmDelete(this, &database, index))
                                  Refresh();
                          });
-        Refresh();
         resize(1200, 400);
         table.setColumnWidth(operationColumn, 100);
     }
     void Refresh() { HistoryView::ApplyFilter(&database, {&day, &month, &year, &all}); }
-    QSqlQueryModel *model() { return database.getModel(); }
-    QPoint CellPoint(int row, int column, int dx = -1)
+    bool Show()
     {
-        const QRect cell = table.visualRect(table.model()->index(row, column));
-        if (dx >= 0)
-            return QPoint(cell.left() + dx, cell.center().y());
-        return column == operationColumn ? delegate.ButtonRect(cell).center() : cell.center();
+        Refresh();
+        show();
+        return QTest::qWaitForWindowExposed(this);
     }
+    QString PathAt(int row)
+    {
+        return database.getModel()->record(row).value(QStringLiteral("filePath")).toString();
+    }
+    QRect Cell(int row, int column) { return table.visualRect(table.model()->index(row, column)); }
 
     Database database;
     TableViewDelegate delegate;
-    QRadioButton day{QStringLiteral("查询最近7天数据")};
-    QRadioButton month{QStringLiteral("查询最近30天数据")};
-    QRadioButton year{QStringLiteral("查询最近半年数据")};
-    QRadioButton all{QStringLiteral("查询所有数据")};
+    QRadioButton day, month, year, all; // 7 days, 30 days, half a year, all
+    const std::array<QRadioButton *, 4> filters{&day, &month, &year, &all};
     QTableView table;
 };
 
@@ -92,22 +98,16 @@ class tst_Database : public QObject
 
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { QDir::setCurrent(startDir); }
     void tableSurvivesRestart();
     void filters_data();
     void filters();
-    void firstCheckedFilterWins();
-    void viewLayout();
-    void quoteInWorkingDirectory();
     void deleteWithConfirmation_data();
     void deleteWithConfirmation();
-    void failedDeleteKeepsFile();
     void deleteButtonHitArea_data();
     void deleteButtonHitArea();
 
 private:
-    QString MakeFile(const QString &name);
-
     std::unique_ptr<QTemporaryDir> dir;
     QString startDir;
 };
@@ -120,37 +120,16 @@ void tst_Database::init()
     QVERIFY(QDir::setCurrent(dir->path()));
 }
 
-void tst_Database::cleanup()
-{
-    QDir::setCurrent(startDir);
-}
-
-QString tst_Database::MakeFile(const QString &name)
-{
-    const QString path = QDir::current().absoluteFilePath(name);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write("<Workbook><Table>"
-                   "<Row><Cell><Data>2017-12-10 10:10:00</Data></Cell><Cell><Data>0.5</Data>"
-                   "</Cell><Cell><Data>1</Data></Cell><Cell><Data>2</Data></Cell></Row>"
-                   "<Row><Cell><Data>2017-12-10 10:10:02</Data></Cell><Cell><Data>0.6</Data>"
-                   "</Cell><Cell><Data>1</Data></Cell><Cell><Data>2</Data></Cell></Row>"
-                   "</Table></Workbook>");
-    return path;
-}
-
 void tst_Database::tableSurvivesRestart()
 {
     {
         Database database;
         QVERIFY(QFile::exists(QStringLiteral("database.db")));
-        QCOMPARE(database.getModel()->rowCount(), 0);
         QVERIFY(database.insertRecord(Record(QDateTime::currentDateTime(), "/x/a.xml")));
     }
     Database database;
-    QSqlQueryModel *model = database.getModel();
-    QCOMPARE(model->rowCount(), 1);
-    const QSqlRecord row = model->record(0);
+    QCOMPARE(database.getModel()->rowCount(), 1);
+    const QSqlRecord row = database.getModel()->record(0);
     const QStringList columns = {"id",  "startTime", "durationTime", "count",    "min",
                                  "max", "average",   "filePath",     "operation"};
     for (int i = 0; i < columns.size(); ++i)
@@ -164,19 +143,17 @@ void tst_Database::tableSurvivesRestart()
 
 void tst_Database::filters_data()
 {
-    QTest::addColumn<int>("filter");
+    QTest::addColumn<int>("filter"); // the checked button: 7 days, 30 days, half year, all
     QTest::addColumn<int>("daysAgo");
     QTest::addColumn<bool>("isListed");
 
-    QTest::newRow("7 days: today") << int(Database::LastWeek) << 0 << true;
-    QTest::newRow("7 days: D-6") << int(Database::LastWeek) << 6 << true;
-    QTest::newRow("7 days: D-7") << int(Database::LastWeek) << 7 << false;
-    QTest::newRow("30 days: D-7") << int(Database::LastMonth) << 7 << true;
-    QTest::newRow("30 days: D-29") << int(Database::LastMonth) << 29 << true;
-    QTest::newRow("30 days: D-30") << int(Database::LastMonth) << 30 << false;
-    QTest::newRow("half year: D-179") << int(Database::LastHalfYear) << 179 << true;
-    QTest::newRow("half year: D-180") << int(Database::LastHalfYear) << 180 << false;
-    QTest::newRow("all: D-400") << int(Database::All) << 400 << true;
+    QTest::newRow("7 days: D-6") << 0 << 6 << true;
+    QTest::newRow("7 days: D-7") << 0 << 7 << false;
+    QTest::newRow("30 days: D-29") << 1 << 29 << true;
+    QTest::newRow("30 days: D-30") << 1 << 30 << false;
+    QTest::newRow("half year: D-179") << 2 << 179 << true;
+    QTest::newRow("half year: D-180") << 2 << 180 << false;
+    QTest::newRow("all: D-400") << 3 << 400 << true;
 }
 
 void tst_Database::filters()
@@ -185,77 +162,31 @@ void tst_Database::filters()
     QFETCH(int, daysAgo);
     QFETCH(bool, isListed);
 
-    Database database;
-    const QDateTime start(QDate::currentDate().addDays(-daysAgo), QTime(0, 0, 1));
-    database.insertRecord(Record(start));
-    database.query(Database::Filter(filter));
-    QCOMPARE(StartTimes(database.getModel()).contains(Record(start).startTime), isListed);
-}
-
-void tst_Database::firstCheckedFilterWins()
-{
+    // The first second of the day: a run's date counts, not its time.
     HistoryPage page;
-    for (int days : {0, 10, 100, 1000})
-        page.database.insertRecord(Record(QDate::currentDate().addDays(-days).startOfDay()));
+    page.database.insertRecord(
+        Record(QDateTime(QDate::currentDate().addDays(-daysAgo), QTime(0, 0, 1)), "/old.xml"));
+    page.database.insertRecord(Record(QDateTime::currentDateTime(), "/today.xml"));
+    page.filters[filter]->setChecked(true);
     page.Refresh();
-    QCOMPARE(page.model()->rowCount(), 1);
-
-    // Radio buttons of one parent are exclusive; the window's may be in
-    // other states while it builds itself.
-    page.day.setAutoExclusive(false);
-    page.year.setAutoExclusive(false);
-    page.year.setChecked(true);
-    page.Refresh();
-    QCOMPARE(page.model()->rowCount(), 1);
-    page.day.setChecked(false);
-    page.Refresh();
-    QCOMPARE(page.model()->rowCount(), 3);
-    page.year.setChecked(false);
-    page.Refresh(); // none checked: the last selection stays
-    QCOMPARE(page.model()->rowCount(), 3);
-    page.all.setChecked(true);
-    page.Refresh();
-    QCOMPARE(page.model()->rowCount(), 4);
-}
-
-void tst_Database::viewLayout()
-{
-    HistoryPage page;
-    page.database.insertRecord(Record(QDateTime::currentDateTime().addSecs(-60), "/a.xml"));
-    page.database.insertRecord(Record(QDateTime::currentDateTime(), "/b.xml"));
-    page.Refresh();
-    page.show();
-
-    QSqlQueryModel *model = page.model();
-    QCOMPARE(model->record(0).value("filePath").toString(), QStringLiteral("/b.xml"));
-    QCOMPARE(model->record(1).value("filePath").toString(), QStringLiteral("/a.xml"));
-    QVERIFY(page.table.isColumnHidden(0));
-    QCOMPARE(page.table.horizontalHeader()->sectionResizeMode(7), QHeaderView::Stretch);
-}
-
-void tst_Database::quoteInWorkingDirectory()
-{
-    QVERIFY(QDir().mkdir(QStringLiteral("O'Brien's runs")));
-    QVERIFY(QDir::setCurrent(QStringLiteral("O'Brien's runs")));
-    const QString path = QDir::current().absoluteFilePath(QStringLiteral("xml/a'b.xml"));
-    Database database;
-    QVERIFY(database.insertRecord(Record(QDateTime::currentDateTime(), path)));
-    database.queryLastWeek();
-    QCOMPARE(database.getModel()->rowCount(), 1);
-    QCOMPARE(database.getModel()->record(0).value("filePath").toString(), path);
+    QCOMPARE(page.database.getModel()->rowCount(), isListed ? 2 : 1);
+    QCOMPARE(page.PathAt(0), QStringLiteral("/today.xml")); // newest first
 }
 
 void tst_Database::deleteWithConfirmation_data()
 {
     QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("isLocked"); // the history refuses every delete
     QTest::addColumn<bool>("isDeleted");
-    QTest::newRow("Yes deletes the row and its file") << int(QMessageBox::Yes) << true;
-    QTest::newRow("No keeps both") << int(QMessageBox::No) << false;
+    QTest::newRow("Yes deletes the row and its file") << int(QMessageBox::Yes) << false << true;
+    QTest::newRow("No keeps both") << int(QMessageBox::No) << false << false;
+    QTest::newRow("a row that stays keeps its file") << int(QMessageBox::Yes) << true << false;
 }
 
 void tst_Database::deleteWithConfirmation()
 {
     QFETCH(int, answer);
+    QFETCH(bool, isLocked);
     QFETCH(bool, isDeleted);
 
     HistoryPage page;
@@ -263,13 +194,16 @@ void tst_Database::deleteWithConfirmation()
     const QString newer = MakeFile(QStringLiteral("newer.xml"));
     page.database.insertRecord(Record(QDateTime::currentDateTime().addSecs(-60), older));
     page.database.insertRecord(Record(QDateTime::currentDateTime(), newer));
-    page.Refresh();
-    page.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    if (isLocked)
+        QVERIFY(QSqlQuery().exec(QStringLiteral("create trigger keep before delete on history "
+                                                "begin select raise(abort, 'locked'); end")));
+    QVERIFY(page.Show());
+    QVERIFY(page.table.isColumnHidden(0));
+    QCOMPARE(page.PathAt(0), newer);
 
     MessageBoxRecorder boxes{QMessageBox::StandardButton(answer)};
     QTest::mouseClick(page.table.viewport(), Qt::LeftButton, {},
-                      page.CellPoint(0, operationColumn));
+                      page.delegate.ButtonRect(page.Cell(0, operationColumn)).center());
     QVERIFY(boxes.waitForBoxes(1));
     QCOMPARE(boxes.boxes().size(), 1);
     QCOMPARE(boxes.boxes()[0].title, QStringLiteral("删除历史记录"));
@@ -277,30 +211,8 @@ void tst_Database::deleteWithConfirmation()
 
     QCOMPARE(QFile::exists(newer), !isDeleted);
     QVERIFY(QFile::exists(older));
-    QCOMPARE(page.model()->rowCount(), isDeleted ? 1 : 2);
-    // The next row moves to the top; the filter stays as it was.
-    if (isDeleted)
-        QCOMPARE(page.model()->record(0).value("filePath").toString(), older);
-    QVERIFY(page.day.isChecked());
-}
-
-void tst_Database::failedDeleteKeepsFile()
-{
-    HistoryPage page;
-    const QString path = MakeFile(QStringLiteral("kept.xml"));
-    page.database.insertRecord(Record(QDateTime::currentDateTime(), path));
-    QSqlQuery().exec(QStringLiteral("create trigger keep before delete on history "
-                                    "begin select raise(abort, 'locked'); end"));
-    page.Refresh();
-    page.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&page));
-
-    MessageBoxRecorder boxes(QMessageBox::Yes);
-    QTest::mouseClick(page.table.viewport(), Qt::LeftButton, {},
-                      page.CellPoint(0, operationColumn));
-    QVERIFY(boxes.waitForBoxes(1));
-    QCOMPARE(page.model()->rowCount(), 1);
-    QVERIFY(QFile::exists(path));
+    QCOMPARE(page.database.getModel()->rowCount(), isDeleted ? 1 : 2);
+    QCOMPARE(page.PathAt(0), isDeleted ? older : newer);
 }
 
 void tst_Database::deleteButtonHitArea_data()
@@ -310,8 +222,8 @@ void tst_Database::deleteButtonHitArea_data()
     QTest::addColumn<bool>("isQuestion");
     QTest::addColumn<bool>("isDetail");
 
-    // In a cell 100 pixels wide the button covers pixels 62 to 86.
-    QTest::newRow("left half of the operation cell") << operationColumn << 10 << false << false;
+    // In a cell 100 pixels wide the button covers pixels 62 to 86; the rest
+    // of the operation cell does nothing.
     QTest::newRow("just left of the button") << operationColumn << 61 << false << false;
     QTest::newRow("button's left edge") << operationColumn << 62 << true << false;
     QTest::newRow("button's right edge") << operationColumn << 86 << true << false;
@@ -330,9 +242,7 @@ void tst_Database::deleteButtonHitArea()
     HistoryPage page;
     page.database.insertRecord(
         Record(QDateTime::currentDateTime(), MakeFile(QStringLiteral("run.xml"))));
-    page.Refresh();
-    page.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QVERIFY(page.Show());
     QCOMPARE(page.table.columnWidth(operationColumn), 100);
 
     // A detail dialog is closed as soon as it appears, after noting how many
@@ -353,7 +263,9 @@ void tst_Database::deleteButtonHitArea()
     closer.start(10);
     MessageBoxRecorder boxes(QMessageBox::No);
 
-    QTest::mouseClick(page.table.viewport(), Qt::LeftButton, {}, page.CellPoint(0, column, dx));
+    const QRect cell = page.Cell(0, column);
+    QTest::mouseClick(page.table.viewport(), Qt::LeftButton, {},
+                      dx < 0 ? cell.center() : QPoint(cell.left() + dx, cell.center().y()));
     QTest::qWait(50);
     QCOMPARE(boxes.boxes().size(), isQuestion ? 1 : 0);
     QCOMPARE(detailPoints, isDetail ? 2 : -1);

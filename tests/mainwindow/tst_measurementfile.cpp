@@ -1,3 +1,6 @@
+// The measurement file on disk: cell layout and number formats, the row
+// count, the history row, the templates, a run that cannot open its file, a
+// spreadsheet program's view of it, and what a killed writer leaves behind.
 #include "chartview.h"
 #include "detailinfo.h"
 #include "measurementfile.h"
@@ -11,6 +14,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -18,28 +22,29 @@ namespace {
 const char *const writerVariable = "TST_MEASUREMENTFILE_WRITER";
 const QDateTime runStart(QDate(2017, 12, 10), QTime(10, 10, 0));
 
-struct Sample
-{
-    double speed;
-    double level;
-    double quantity;
-};
+using Sample = std::array<double, 3>; // velocity, level, flow
 
 QString TimeText(int row)
 {
     return runStart.addSecs(2 * row).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-// What a reader of the finished file sees.
+// What a reader of the file sees; error is empty when it is well-formed.
 struct Table
 {
-    QString error;
-    QString encoding;
-    QString rowCount;
-    QStringList columnAttributes;
+    QString error, rowCount, column;
     QList<QStringList> rows;
-    QStringList cellLayouts; // per cell: its attributes as "name=value ..."
+    QStringList cellLayouts; // per cell: "<Cell attributes>|<Data attributes>"
 };
+
+QString Attributes(const QXmlStreamReader &reader)
+{
+    QStringList attributes;
+    for (const QXmlStreamAttribute &attribute : reader.attributes())
+        attributes.append(attribute.qualifiedName() + "=" + attribute.value());
+    attributes.sort();
+    return attributes.join(' ');
+}
 
 Table ReadTable(const QString &path)
 {
@@ -50,43 +55,45 @@ Table ReadTable(const QString &path)
         return table;
     }
     QXmlStreamReader reader(&file);
-    QString layout;
+    QString cellLayout;
     while (!reader.atEnd()) {
         reader.readNext();
-        if (reader.isStartDocument())
-            table.encoding = reader.documentEncoding().toString();
-        if (!reader.isStartElement())
-            continue;
-        const QString name = reader.qualifiedName().toString();
-        QStringList attributes;
-        for (const QXmlStreamAttribute &attribute : reader.attributes())
-            attributes.append(attribute.qualifiedName() + "=" + attribute.value());
-        attributes.sort();
+        const QStringRef name = reader.isStartElement() ? reader.qualifiedName() : QStringRef();
         if (name == QLatin1String("Table")) {
             table.rowCount = reader.attributes().value("ss:ExpandedRowCount").toString();
         } else if (name == QLatin1String("Column")) {
-            table.columnAttributes = attributes;
+            table.column = Attributes(reader);
         } else if (name == QLatin1String("Row")) {
             table.rows.append(QStringList());
         } else if (name == QLatin1String("Cell")) {
-            layout = attributes.join(' ');
+            cellLayout = Attributes(reader);
         } else if (name == QLatin1String("Data")) {
-            table.cellLayouts.append(layout + "|" + attributes.join(' '));
+            table.cellLayouts.append(cellLayout + "|" + Attributes(reader));
             table.rows.last().append(reader.readElementText());
         }
     }
-    if (reader.hasError())
-        table.error = reader.errorString();
+    table.error = reader.errorString();
     return table;
 }
 
-QStringList RunFiles()
+std::optional<HistoryRecord> Record(const QList<Sample> &samples, qint64 seconds = 10)
 {
-    return QDir(QStringLiteral("xml")).entryList({"20*.xml"}, QDir::Files, QDir::Name);
+    MeasurementFile file;
+    if (!file.CreateXmlFile(runStart))
+        return std::nullopt;
+    Sample sum{0, 0, 0};
+    for (int row = 0; row < samples.size(); ++row) {
+        const Sample &s = samples[row];
+        file.WriteXmlFileRow(TimeText(row), s[0], s[1], s[2]);
+        sum = {sum[0] + s[0], sum[1] + s[1], sum[2] + s[2]};
+    }
+    return file.SaveXmlFile(runStart, runStart.addSecs(seconds), sum[0], sum[1], sum[2]);
 }
 
-// The writer of a run the parent test kills: prints the file's path once
-// the rows are written, then waits to be killed.
+const QList<Sample> twoSamples = {{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}};
+
+// The writer the parent test kills: prints the file's path once the rows are
+// written, then waits.
 int RunKilledWriter(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -111,24 +118,17 @@ class tst_MeasurementFile : public QObject
 
 private slots:
     void init();
-    void cleanup();
-    void numbersOnDisk_data();
-    void numbersOnDisk();
+    void cleanup() { QDir::setCurrent(startDir); }
     void finishedFile_data();
     void finishedFile();
-    void shortRunsLeaveNothing_data();
-    void shortRunsLeaveNothing();
-    void durationAndMeans_data();
     void durationAndMeans();
     void templatesInstalled();
-    void neverAppendsToAnotherRun();
+    void secondRunInTheSameSecond();
     void unopenableFile();
     void opensInLibreOffice();
     void killedWriterLeavesReadableRows();
 
 private:
-    std::optional<HistoryRecord> Record(const QList<Sample> &samples, qint64 seconds = 10);
-
     std::unique_ptr<QTemporaryDir> dir;
     QString startDir;
 };
@@ -141,148 +141,54 @@ void tst_MeasurementFile::init()
     QVERIFY(QDir::setCurrent(dir->path()));
 }
 
-void tst_MeasurementFile::cleanup()
-{
-    QDir::setCurrent(startDir);
-}
-
-std::optional<HistoryRecord> tst_MeasurementFile::Record(const QList<Sample> &samples,
-                                                         qint64 seconds)
-{
-    MeasurementFile file;
-    if (!file.CreateXmlFile(runStart))
-        return std::nullopt;
-    double sums[3] = {0, 0, 0};
-    for (int row = 0; row < samples.size(); ++row) {
-        const Sample &s = samples[row];
-        file.WriteXmlFileRow(TimeText(row), s.speed, s.level, s.quantity);
-        sums[0] += s.speed;
-        sums[1] += s.level;
-        sums[2] += s.quantity;
-    }
-    return file.SaveXmlFile(runStart, runStart.addSecs(seconds), sums[0], sums[1], sums[2]);
-}
-
-void tst_MeasurementFile::numbersOnDisk_data()
+void tst_MeasurementFile::finishedFile_data()
 {
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("text");
-    QTest::newRow("1.5") << 1.5 << "1.5";
     QTest::newRow("trailing zeros dropped") << 0.850 << "0.85";
     QTest::newRow("integral") << 2.0 << "2";
     QTest::newRow("zero") << 0.0 << "0";
     QTest::newRow("six significant digits") << 0.1234567 << "0.123457";
-    QTest::newRow("1.2345678") << 1.2345678 << "1.23457";
     QTest::newRow("exponent from 1e6") << 4294967.295 << "4.29497e+06";
     QTest::newRow("no exponent below 1e6") << 65535.0 << "65535";
     QTest::newRow("exponent below 1e-4") << 0.00001234 << "1.234e-05";
     QTest::newRow("no exponent at 1e-4") << 0.0001 << "0.0001";
 }
 
-void tst_MeasurementFile::numbersOnDisk()
+void tst_MeasurementFile::finishedFile()
 {
     QFETCH(double, value);
     QFETCH(QString, text);
 
-    const auto record = Record({{value, 0.5, 0.5}, {0.5, value, value}});
+    // Two rows: fewer than the placeholder count of 10 the table starts with.
+    const auto record = Record({{value, 1.25, 2.5}, {0.5, value, value}});
     QVERIFY(record);
-    const Table table = ReadTable(record->filePath);
-    QVERIFY2(table.error.isEmpty(), qPrintable(table.error));
-    QCOMPARE(table.rows.size(), 2);
-    QCOMPARE(table.rows[0][1], text);
-    QCOMPARE(table.rows[1][2], text);
-    QCOMPARE(table.rows[1][3], text);
-}
-
-void tst_MeasurementFile::finishedFile_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::newRow("two samples") << 2;
-    QTest::newRow("ten samples, the placeholder count") << 10;
-    QTest::newRow("a full file of 3000") << 3000;
-}
-
-void tst_MeasurementFile::finishedFile()
-{
-    QFETCH(int, rows);
-
-    QList<Sample> samples;
-    for (int row = 0; row < rows; ++row)
-        samples.append({0.001 * row, 1.25, 2.5});
-    const auto record = Record(samples);
-    QVERIFY(record);
-
     const QString path = QDir::current().absoluteFilePath("xml/2017-12-10_10_10_00.xml");
     QCOMPARE(record->filePath, path);
     QCOMPARE(record->startTime, QStringLiteral("2017-12-10 10:10:00"));
-    QCOMPARE(record->count, rows);
 
     const Table table = ReadTable(path);
     QVERIFY2(table.error.isEmpty(), qPrintable(table.error));
-    QCOMPARE(table.encoding, QStringLiteral("UTF-8"));
-    QCOMPARE(table.rowCount, QString::number(rows));
-    QCOMPARE(table.columnAttributes, QStringList({"ss:AutoFitWidth=0", "ss:Width=150"}));
-    QCOMPARE(table.rows.size(), rows);
-    for (int row = 0; row < rows; ++row) {
-        const QStringList expected = {TimeText(row), QString::number(0.001 * row, 'g', 6), "1.25",
-                                      "2.5"};
-        QCOMPARE(table.rows[row], expected);
-    }
+    QCOMPARE(table.rowCount, QStringLiteral("2"));
+    QCOMPARE(table.column, QStringLiteral("ss:AutoFitWidth=0 ss:Width=150"));
+    QCOMPARE(table.rows, QList<QStringList>({{TimeText(0), text, "1.25", "2.5"},
+                                             {TimeText(1), "0.5", text, text}}));
     // Time as ticked text, never a number; no style or index on any cell.
-    QCOMPARE(table.cellLayouts.mid(0, 4),
-             QStringList({"|ss:Type=String x:Ticked=1", "|ss:Type=Number", "|ss:Type=Number",
-                          "|ss:Type=Number"}));
-    QStringList layouts = table.cellLayouts;
-    layouts.removeDuplicates();
-    QCOMPARE(layouts.size(), 2);
-}
-
-void tst_MeasurementFile::shortRunsLeaveNothing_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::newRow("stopped before the first sample") << 0;
-    QTest::newRow("stopped after one sample") << 1;
-}
-
-void tst_MeasurementFile::shortRunsLeaveNothing()
-{
-    QFETCH(int, rows);
-    QList<Sample> samples;
-    for (int row = 0; row < rows; ++row)
-        samples.append({0.5, 0.5, 0.5});
-    QVERIFY(!Record(samples));
-    QCOMPARE(RunFiles(), QStringList());
-}
-
-void tst_MeasurementFile::durationAndMeans_data()
-{
-    QTest::addColumn<qint64>("seconds");
-    QTest::addColumn<QString>("duration");
-    QTest::addColumn<QList<double>>("speeds");
-    QTest::addColumn<QString>("speedMean");
-
-    QTest::newRow("10:10:00 to 10:22:34")
-        << qint64(754) << "0-0:12:34" << QList<double>{0.8, 0.9} << "0.850";
-    QTest::newRow("1 day 1 h 1 min 1 s")
-        << qint64(90061) << "1-1:1:1" << QList<double>{0, 0, 0} << "0.000";
-    QTest::newRow("three decimals, rounded")
-        << qint64(59) << "0-0:0:59" << QList<double>{1.2344, 1.2346, 1.2346} << "1.235";
+    const QString number = QStringLiteral("|ss:Type=Number");
+    const QStringList rowLayout = {"|ss:Type=String x:Ticked=1", number, number, number};
+    QCOMPARE(table.cellLayouts, rowLayout + rowLayout);
 }
 
 void tst_MeasurementFile::durationAndMeans()
 {
-    QFETCH(qint64, seconds);
-    QFETCH(QString, duration);
-    QFETCH(QList<double>, speeds);
-    QFETCH(QString, speedMean);
-
-    QList<Sample> samples;
-    for (double speed : speeds)
-        samples.append({speed, 1.0, 65.535});
-    const auto record = Record(samples, seconds);
+    // 1 day 1 h 1 min 1 s, unpadded; the history keeps the means of velocity,
+    // level and flow, to three decimals, in min, max and average.
+    const auto record =
+        Record({{1.2344, 1.0, 65.535}, {1.2346, 1.0, 65.535}, {1.2346, 1.0, 65.535}}, 90061);
     QVERIFY(record);
-    QCOMPARE(record->durationTime, duration);
-    QCOMPARE(record->min, speedMean);
+    QCOMPARE(record->count, 3);
+    QCOMPARE(record->durationTime, QStringLiteral("1-1:1:1"));
+    QCOMPARE(record->min, QStringLiteral("1.235"));
     QCOMPARE(record->max, QStringLiteral("1.000"));
     QCOMPARE(record->average, QStringLiteral("65.535"));
 }
@@ -290,42 +196,36 @@ void tst_MeasurementFile::durationAndMeans()
 void tst_MeasurementFile::templatesInstalled()
 {
     // A fresh machine: no "xml" folder, no templates.
-    QVERIFY(Record({{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}}));
+    QVERIFY(Record(twoSamples));
     for (const QString name : {"excel_head.xml", "excel_tail.xml"}) {
         QFile installed("xml/" + name);
         QFile shipped(":/templates/" + name);
-        QVERIFY(installed.open(QIODevice::ReadOnly));
-        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        QVERIFY(installed.open(QIODevice::ReadOnly) && shipped.open(QIODevice::ReadOnly));
         QCOMPARE(installed.readAll(), shipped.readAll());
     }
+}
 
+void tst_MeasurementFile::secondRunInTheSameSecond()
+{
+    // The restart after a full file: a name of its own, never an append.
+    const auto first = Record(twoSamples);
+    QVERIFY(first);
     // A head the operator changed is used as it is.
     QFile head("xml/excel_head.xml");
     QVERIFY(head.open(QIODevice::ReadWrite));
-    QByteArray text = head.readAll().replace("Sheet1", "Channel 4");
-    head.resize(0);
-    head.write(text);
+    const QByteArray text = head.readAll().replace("Sheet1", "Channel 4");
+    QVERIFY(head.seek(0) && head.write(text) == text.size()); // longer than before
     head.close();
-    QFile::remove(QStringLiteral("xml/2017-12-10_10_10_00.xml"));
-    const auto record = Record({{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}});
-    QVERIFY(record);
-    QFile file(record->filePath);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("ss:Name=\"Channel 4\""));
-    QVERIFY(ReadTable(record->filePath).error.isEmpty());
-}
 
-void tst_MeasurementFile::neverAppendsToAnotherRun()
-{
-    // Two runs in one second: the restart after a full file.
-    const auto first = Record({{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}});
     const auto second = Record({{1.5, 1.5, 1.5}, {1.5, 1.5, 1.5}, {1.5, 1.5, 1.5}});
-    QVERIFY(first && second);
-    QVERIFY(first->filePath != second->filePath);
-    QCOMPARE(RunFiles().size(), 2);
+    QVERIFY(second && second->filePath != first->filePath);
     QCOMPARE(ReadTable(first->filePath).rows.size(), 2);
-    QCOMPARE(ReadTable(second->filePath).rows.size(), 3);
-    QCOMPARE(ReadTable(second->filePath).rowCount, QStringLiteral("3"));
+    const Table table = ReadTable(second->filePath);
+    QVERIFY2(table.error.isEmpty(), qPrintable(table.error));
+    QCOMPARE(table.rows.size(), 3);
+    QCOMPARE(table.rowCount, QStringLiteral("3"));
+    QFile file(second->filePath);
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("ss:Name=\"Channel 4\""));
 }
 
 void tst_MeasurementFile::unopenableFile()
@@ -338,7 +238,6 @@ void tst_MeasurementFile::unopenableFile()
     MeasurementFile file;
     QVERIFY(!file.CreateXmlFile(runStart));
     QVERIFY(!file.errorString().isEmpty());
-    QVERIFY(!file.isRecording());
     QVERIFY(!file.WriteXmlFileRow(TimeText(0), 1, 1, 1));
     QVERIFY(!file.WriteXmlFileRow(TimeText(1), 1, 1, 1));
     QCOMPARE(file.rowCount(), 0);
@@ -351,10 +250,8 @@ void tst_MeasurementFile::opensInLibreOffice()
     if (office.isEmpty())
         QSKIP("libreoffice is not on PATH (Debian package libreoffice-calc-nogui)");
 
-    const QList<Sample> samples = {{0.85, 1.2345678, 4294967.295}, {1.5, 0, 0.00001234}};
-    const auto record = Record(samples);
+    const auto record = Record({{0.85, 1.2345678, 4294967.295}, {1.5, 0, 0.00001234}});
     QVERIFY(record);
-
     QProcess process;
     process.start(office, {"-env:UserInstallation=file://" + dir->filePath("profile"), "--headless",
                            "--convert-to", "csv", "--outdir", dir->path(), record->filePath});
@@ -362,15 +259,17 @@ void tst_MeasurementFile::opensInLibreOffice()
     QFile csv(dir->filePath("2017-12-10_10_10_00.csv"));
     QVERIFY2(csv.open(QIODevice::ReadOnly | QIODevice::Text),
              process.readAllStandardError().constData());
+    // The values as written, six significant digits; its own number format
+    // is LibreOffice's business.
     const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), samples.size());
-    for (int row = 0; row < samples.size(); ++row) {
+    const QList<QList<double>> values = {{0.85, 1.23457, 4.29497e+06}, {1.5, 0, 1.234e-05}};
+    QCOMPARE(lines.size(), 2);
+    for (int row = 0; row < 2; ++row) {
         const QStringList cells = lines[row].split(',');
         QCOMPARE(cells.size(), 4);
         QCOMPARE(cells[0], TimeText(row));
-        const double values[] = {samples[row].speed, samples[row].level, samples[row].quantity};
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(cells[i + 1].toDouble(), QString::number(values[i], 'g', 6).toDouble());
+            QCOMPARE(cells[i + 1].toDouble(), values[row][i]);
     }
 }
 
@@ -386,10 +285,6 @@ void tst_MeasurementFile::killedWriterLeavesReadableRows()
     writer.kill(); // SIGKILL: nothing of the writer runs after this
     QVERIFY(writer.waitForFinished(10000));
     QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
-
-    const Table table = ReadTable(path);
-    QVERIFY(!table.error.isEmpty()); // cut short: no end of table, no tail
-    QCOMPARE(table.rows.size(), 5);
 
     DetailInfo dialog;
     dialog.show();
