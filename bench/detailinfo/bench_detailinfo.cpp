@@ -5,6 +5,8 @@
 #include "detailinfo.h"
 #include "measurementfile.h"
 
+#include "paintcounter.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,21 +24,6 @@ namespace {
 const int fileRows = 3000;
 const int repeats = 5;
 const char *const viewNames[] = {"detailInfoChart70", "detailInfoChart80", "detailInfoChart90"};
-
-// Counts the paints of a chart view's viewport.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 QString WriteFullRun()
 {

@@ -5,6 +5,8 @@
 #include "historyview.h"
 #include "tableviewdelegate.h"
 
+#include "paintcounter.h"
+
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -24,20 +26,6 @@ namespace {
 
 const int historyRows = 10000;
 const int repeats = 5;
-
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 // The history page as the window holds it.
 struct Page

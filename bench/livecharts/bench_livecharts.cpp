@@ -10,6 +10,8 @@
 #include "chartview.h"
 #include "runseries.h"
 
+#include "paintcounter.h"
+
 #include <QAbstractAnimation>
 #include <QApplication>
 #include <QBasicTimer>
@@ -56,21 +58,6 @@ double residentMiB(const char *field)
 {
     return statusField(field).section(' ', 0, 0).toDouble() / 1024.0;
 }
-
-// Counts the paints of the chart views, to show that frames were really drawn.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 // Drives every animation of the program at a fixed frame rate instead of
 // the default 60 per second: the same animations, fewer frames.
