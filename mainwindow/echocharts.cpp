@@ -4,7 +4,7 @@
 
 #include "callout.h"
 #include "chart.h"
-#include "echospectrum.h"
+#include "echocurve.h"
 
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -114,7 +114,7 @@ void MainWindow::RequestSpectrum(u16 usRegister, bool isSpeed)
 
 void MainWindow::ParseSpeedFreq(const QByteArray &data)
 {
-    const EchoSpectrum spectrum = EchoSpectrum::Parse(data);
+    const EchoCurve spectrum = EchoCurve::Parse(data);
     speedFreqAxisX->setRange(0, spectrum.crlfCount);
     speedFreqLineSeries->replace(spectrum.points);
     speedFreqScatterSeries->replace(spectrum.points);
@@ -125,7 +125,7 @@ void MainWindow::ParseSpeedFreq(const QByteArray &data)
 
 void MainWindow::ParseLevelFreq(const QByteArray &data)
 {
-    const EchoSpectrum spectrum = EchoSpectrum::Parse(data);
+    const EchoCurve spectrum = EchoCurve::Parse(data);
     levelFreqAxisX->setRange(0, spectrum.crlfCount);
     levelFreqLineSeries->replace(spectrum.points);
     levelFreqAxisY->setRange(0, spectrum.LevelAxisMax());

@@ -1,6 +1,6 @@
 #include "rivermodel.h"
 
-#include "echospectrum.h"
+#include "echocurve.h"
 #include "registerbank.h"
 
 #include <QtGlobal>
@@ -170,9 +170,9 @@ QByteArray RiverModel::spectrum(Radar radar, const RegisterBank &bank)
         double dMaxSpeed = bank.holding(RegisterBank::RegMaxMeasureSpeed) / 100.0;
         if (dMaxSpeed <= 0)
             dMaxSpeed = 10.0;
-        return EchoSpectrum::render(dShownVelocity / dMaxSpeed, false, rng);
+        return EchoCurve::render(dShownVelocity / dMaxSpeed, false, rng);
     }
     const double dDistance = bank.distance();
     const double dFraction = dDistance > 0 ? dGap / (1.25 * dDistance) : 0.5;
-    return EchoSpectrum::render(dFraction, true, rng);
+    return EchoCurve::render(dFraction, true, rng);
 }

@@ -1,10 +1,10 @@
-#include "echospectrum.h"
+#include "echocurve.h"
 
 #include <QtGlobal>
 
 #include <cmath>
 
-QByteArray EchoSpectrum::render(double dPeakFraction, bool isNearLeak, std::mt19937 &rng)
+QByteArray EchoCurve::render(double dPeakFraction, bool isNearLeak, std::mt19937 &rng)
 {
     std::normal_distribution<double> noise(0.0, 1.0);
     const double dPeakBin = qBound(0.0, dPeakFraction, 1.0) * (Points - 1);

@@ -1,11 +1,11 @@
-#include "echospectrum.h"
+#include "echocurve.h"
 
 #include <QtTest>
 
 using Points = QVector<QPointF>;
 Q_DECLARE_METATYPE(Points)
 
-class tst_EchoSpectrum : public QObject
+class tst_EchoCurve : public QObject
 {
     Q_OBJECT
 
@@ -14,7 +14,7 @@ private slots:
     void parse();
 };
 
-void tst_EchoSpectrum::parse_data()
+void tst_EchoCurve::parse_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("crlfCount");
@@ -37,7 +37,7 @@ void tst_EchoSpectrum::parse_data()
     QTest::newRow("empty") << QByteArray() << 0 << Points{{0, 0}} << 1 << 0;
 }
 
-void tst_EchoSpectrum::parse()
+void tst_EchoCurve::parse()
 {
     QFETCH(QByteArray, text);
     QFETCH(int, crlfCount);
@@ -45,12 +45,12 @@ void tst_EchoSpectrum::parse()
     QFETCH(int, velocityMax);
     QFETCH(int, levelMax);
 
-    const EchoSpectrum spectrum = EchoSpectrum::Parse(text);
+    const EchoCurve spectrum = EchoCurve::Parse(text);
     QCOMPARE(spectrum.crlfCount, crlfCount);
     QCOMPARE(spectrum.points, points);
     QCOMPARE(spectrum.VelocityAxisMax(), velocityMax);
     QCOMPARE(spectrum.LevelAxisMax(), levelMax);
 }
 
-QTEST_APPLESS_MAIN(tst_EchoSpectrum)
-#include "tst_echospectrum.moc"
+QTEST_APPLESS_MAIN(tst_EchoCurve)
+#include "tst_echocurve.moc"

@@ -6,7 +6,7 @@
 
 // The text a radar sends as its echo spectrum: one decimal amplitude per
 // line, each ended by CR LF.
-class EchoSpectrum
+class EchoCurve
 {
 public:
     static constexpr int Points = 300;

@@ -1,11 +1,11 @@
-#include "echospectrum.h"
+#include "echocurve.h"
 
 #include <QString>
 #include <QStringList>
 
-EchoSpectrum EchoSpectrum::Parse(const QByteArray &data)
+EchoCurve EchoCurve::Parse(const QByteArray &data)
 {
-    EchoSpectrum spectrum;
+    EchoCurve spectrum;
     const int nul = data.indexOf('\0');
     const QString text = QString::fromLatin1(nul < 0 ? data : data.left(nul));
     spectrum.crlfCount = text.count(QLatin1String("\r\n"));

@@ -7,7 +7,7 @@
 // An echo spectrum as the instrument sends it: decimal amplitudes in ASCII,
 // each ended by CR LF. A text that ends with CR LF yields one last point
 // (n, 0), which lies on the right edge of the chart.
-struct EchoSpectrum
+struct EchoCurve
 {
     // (index, amplitude); an entry that is not a number counts as 0.
     QVector<QPointF> points;
@@ -21,5 +21,5 @@ struct EchoSpectrum
     int LevelAxisMax() const { return maxAmplitude + maxAmplitude / 10; }
 
     // Reads the bytes up to the first NUL, or all of them.
-    static EchoSpectrum Parse(const QByteArray &data);
+    static EchoCurve Parse(const QByteArray &data);
 };
