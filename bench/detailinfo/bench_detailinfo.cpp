@@ -5,6 +5,7 @@
 #include "detailinfo.h"
 #include "measurementfile.h"
 
+#include "median.h"
 #include "paintcounter.h"
 
 #include <QApplication>
@@ -114,12 +115,6 @@ Phases OpenUntilPainted(const QString &path, bool isBulk)
     }
     phases.painted = timer.nsecsElapsed() / 1e6;
     return phases;
-}
-
-double Median(QVector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "historyview.h"
 #include "tableviewdelegate.h"
 
+#include "median.h"
 #include "paintcounter.h"
 
 #include <QApplication>
@@ -89,12 +90,6 @@ void FillHistory()
     QSqlQuery count(QStringLiteral("select count(*) from history"));
     count.next();
     std::printf("history rows stored: %d\n", count.value(0).toInt());
-}
-
-double Median(QVector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace
