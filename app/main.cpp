@@ -1,22 +1,89 @@
+#include "commandline.h"
 #include "loghandler.h"
 #include "mainwindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+// --lang en takes the translation built into the program, --lang zh none;
+// otherwise ZelEnglish.qm in the data folder switches to English when present.
+void LoadTranslation(QTranslator &translator, const QString &language, const QString &dataDir)
+{
+    if (language == QLatin1String("en"))
+        translator.load(QStringLiteral(":/i18n/ZelEnglish.qm"));
+    else if (language.isEmpty())
+        translator.load(QDir(dataDir.isEmpty() ? QStringLiteral(".") : dataDir)
+                            .filePath(QStringLiteral("ZelEnglish.qm")));
+}
+
+// Every relative file of the program (log.txt, database.db, xml/) lives in
+// the data folder, so the program simply works in it.
+bool EnterDataDir(const QString &dataDir)
+{
+    if (dataDir.isEmpty())
+        return true;
+    if (QDir().mkpath(dataDir) && QDir::setCurrent(dataDir))
+        return true;
+    const QByteArray text =
+        CommandLine::tr("radarflow: cannot use the data folder %1\n").arg(dataDir).toLocal8Bit();
+    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    return false;
+}
+
+} // namespace
+
+// The English translation is compiled into the program; it lives in a static
+// library, so it is registered by hand (never inside a namespace).
+static void InitTranslation()
+{
+    Q_INIT_RESOURCE(translation);
+}
 
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(LogHandler::MessageHandler);
+    // log.txt belongs in the data folder, which the command line names.
+    LogHandler::Defer(true);
+    // The platform is chosen before the application exists: the usage and a
+    // headless station must work where there is no screen.
+    if (!CommandLine::WantsScreen(argc, argv))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("radarflow"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RADARFLOW_VERSION));
+    InitTranslation();
 
-    // Without the file the Chinese source texts stay.
+    // Read once untranslated to find the translation, then again so that the
+    // usage is printed in the chosen language.
+    const CommandLine untranslated(app.arguments());
     QTranslator translator;
-    translator.load(QStringLiteral("./ZelEnglish.qm"));
+    if (!untranslated.IsDone())
+        LoadTranslation(translator, untranslated.Language(), untranslated.DataDir());
     app.installTranslator(&translator);
+    const CommandLine commandLine(app.arguments());
+    if (commandLine.IsDone()) {
+        LogHandler::DropDeferred();
+        return commandLine.Finish();
+    }
+    if (!EnterDataDir(commandLine.DataDir())) {
+        LogHandler::DropDeferred();
+        return CommandLine::UsageError;
+    }
+    const StationOptions &station = commandLine.Station();
+    // A headless station keeps standard output for its event lines.
+    LogHandler::SetEchoToStdout(!station.isHeadless);
+    LogHandler::Defer(false);
 
     MainWindow window;
     window.grabGesture(Qt::PanGesture);
     window.grabGesture(Qt::PinchGesture);
-    window.showMaximized();
+    window.StartStation(station);
+    if (!station.isHeadless)
+        window.showMaximized();
     return app.exec();
 }

@@ -62,6 +62,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(&readSerialTimer, &QTimer::timeout, this, &MainWindow::HandleReadSerialTimeout);
     connect(&recvTimeoutTimer, &QTimer::timeout, this, &MainWindow::RecvTimeoutSlot);
 
+    ConnectStation();
     usHoldingRegCount = DefaultHoldingRegCount;
     ui->pushButtonSinkShape->setIcon(QIcon(QStringLiteral(":/Image/Image/circle-e.png")));
 }
@@ -133,7 +134,10 @@ void MainWindow::on_pushButtonLogo_clicked()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (!isAutoRun) {
+    // A headless station has nobody to ask: its run is saved and it closes.
+    if (!isAutoRun || notifier.IsHeadless()) {
+        if (isAutoRun)
+            ui->pushButtonAutoRun70->click();
         event->accept();
         return;
     }

@@ -2,6 +2,8 @@
 
 #include "measurementfile.h"
 #include "modbus.h"
+#include "notifier.h"
+#include "stationoptions.h"
 #include "u16.h"
 
 #include <QByteArray>
@@ -41,6 +43,10 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Applies the start options over the remembered port, address and
+    // interval, and opens the port and measures when asked to.
+    void StartStation(const StationOptions &options);
 
 signals:
     void WriteHoldingRegister(u16 ucAddr, u16 ucValue);
@@ -128,7 +134,8 @@ private:
     // Serial connection
     bool IsPortReady() const;
     bool CheckPortOrWarn();
-    void OpenConnection();
+    // False with the operator's explanation when the port does not open.
+    bool OpenConnection(QString *ptWhy);
     void CloseConnection();
     void StopWorkers();
     void HandlePortError(QSerialPort::SerialPortError error);
@@ -136,6 +143,19 @@ private:
     quint8 ChosenDevAddr() const;
     // The last frame written asked for a spectrum that has not come yet.
     bool IsSpectrumRequestOnLine() const;
+    // Why the port list is empty, and what to do about it.
+    QString NoUsablePortText() const;
+    QString OpenFailureText(const QString &portName, const QSerialPort &port) const;
+
+    // Unattended station: keeping the link alive
+    void ConnectStation();
+    void SelectPort(const QString &name);
+    void RememberChoices();
+    // The response time-out or a port error ended the link.
+    void LinkLost(const QString &boxText, const QString &reason);
+    void OpenStationLink();
+    void StopReconnecting();
+    void StationAnswered(u16 usRegister);
 
     // Measurement runs
     void StartRun(bool keepCharts);
@@ -239,4 +259,18 @@ private:
     QByteArray lastSendFrame;
     u16 usHoldingRegCount = 101;
     u16 usDevVersion = 0;
+
+    Notifier notifier{this};
+    // Ports skipped by the last listing, by why they could not be opened.
+    QStringList deniedPorts;
+    QStringList failedPorts;
+    QTimer reconnectTimer;
+    QString reconnectPortName;
+    QString lastOpenFailure;
+    bool isReconnecting = false;
+    // A run starts by itself once the instrument answers (--measure, or a
+    // run that the lost link ended).
+    bool isRunWanted = false;
+    // The instrument has answered on the open port.
+    bool isLinkUp = false;
 };

@@ -5,7 +5,6 @@
 
 #include "registerconvert.h"
 
-#include <QMessageBox>
 
 #include <iterator>
 
@@ -194,7 +193,7 @@ bool Convert(const EditorRow &row, const Form *form, u16 *value, QString *warnin
 
 void MainWindow::ShowWarning(const QString &text)
 {
-    QMessageBox::warning(this, tr("警告"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    notifier.Warn(text);
 }
 
 void MainWindow::WriteSetting(u16 usRegister)

@@ -7,7 +7,6 @@
 #include "modbusregister.h"
 
 #include <QDebug>
-#include <QMessageBox>
 
 namespace {
 
@@ -183,8 +182,7 @@ void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
 
 bool MainWindow::ConfirmCommand(const QString &title, const QString &text)
 {
-    return QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return notifier.Ask(title, text);
 }
 
 void MainWindow::FactoryReset()

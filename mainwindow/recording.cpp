@@ -38,4 +38,7 @@ void MainWindow::SaveXmlFile()
         return;
     database->insertRecord(*record);
     HistoryQueryUpdate();
+    notifier.Tell(tr("测量结束：开始于 %1，持续 %2，%3 个数据")
+                      .arg(record->startTime, record->durationTime)
+                      .arg(record->count));
 }

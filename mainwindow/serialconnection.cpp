@@ -7,7 +7,7 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QMessageBox>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QThread>
 
@@ -37,6 +37,36 @@ bool CanOpen(QSerialPort &port)
     return true;
 }
 
+// The device file as the platform names it: a bare name lives under /dev.
+QString DevicePath(const QString &portName)
+{
+    return portName.contains(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+}
+
+// The port exists but this user may not read and write it.
+bool IsDenied(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !(info.isReadable() && info.isWritable());
+}
+
+// The group that may use the port; on Debian and its kin "dialout".
+QString DeviceGroup(const QString &path)
+{
+    const QString group = QFileInfo(path).group();
+    return group.isEmpty() || group == QLatin1String("root") ? QStringLiteral("dialout") : group;
+}
+
+// A machine lists dozens of legacy ports; a message names a few.
+QString ShortList(const QStringList &names)
+{
+    constexpr int Named = 4;
+    QString text = names.mid(0, Named).join(QStringLiteral(", "));
+    if (names.size() > Named)
+        text += QStringLiteral(", …");
+    return text;
+}
+
 bool IsConnectionLost(QSerialPort::SerialPortError error)
 {
     switch (error) {
@@ -63,8 +93,7 @@ bool MainWindow::CheckPortOrWarn()
 {
     if (IsPortReady())
         return true;
-    QMessageBox::warning(this, tr("警告"), tr("串口无连接，请先打开串口！"), QMessageBox::Ok,
-                         QMessageBox::NoButton);
+    ShowWarning(tr("串口无连接，请先打开串口！"));
     return false;
 }
 
@@ -81,41 +110,82 @@ quint8 MainWindow::ChosenDevAddr() const
 void MainWindow::on_pushButtonUpdatePort_clicked()
 {
     ui->comboBoxPort->clear();
+    deniedPorts.clear();
+    failedPorts.clear();
     QStringList names;
+    const auto probe = [&](QSerialPort &port, const QString &name) {
+        if (CanOpen(port))
+            names << name;
+        else if (IsDenied(DevicePath(name)))
+            deniedPorts << name;
+        else
+            failedPorts << name;
+    };
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        QSerialPort probe(info);
-        if (CanOpen(probe))
-            names << info.portName();
+        QSerialPort port(info);
+        probe(port, info.portName());
     }
     for (const QString &name : ExtraPortNames()) {
-        QSerialPort probe(name);
-        if (!names.contains(name) && CanOpen(probe))
-            names << name;
+        QSerialPort port(name);
+        if (!names.contains(name))
+            probe(port, name);
     }
     ui->comboBoxPort->addItems(names);
 }
 
 void MainWindow::on_pushButtonUartConnect_clicked()
 {
-    if (isPortOpen)
+    // The operator takes the port over from the station.
+    StopReconnecting();
+    isRunWanted = false;
+    if (isPortOpen) {
         CloseConnection();
+        return;
+    }
+    QString why;
+    if (OpenConnection(&why))
+        RememberChoices();
     else
-        OpenConnection();
+        ShowWarning(why);
 }
 
-void MainWindow::OpenConnection()
+QString MainWindow::NoUsablePortText() const
+{
+    if (!deniedPorts.isEmpty())
+        return tr("没有可用的串口：没有打开 %1 的权限。请把用户加入 %2 组（sudo usermod -aG %2 "
+                  "$USER），重新登录后再试")
+            .arg(ShortList(deniedPorts), DeviceGroup(DevicePath(deniedPorts.first())));
+    if (!failedPorts.isEmpty())
+        return tr("没有可用的串口：%1 无法打开（被其他程序占用或不是真实的串口）")
+            .arg(ShortList(failedPorts));
+    return tr("没有找到串口：请接好 USB-RS485 转换器，然后点击“刷新串口”");
+}
+
+QString MainWindow::OpenFailureText(const QString &portName, const QSerialPort &port) const
+{
+    const QString path = DevicePath(portName);
+    if (port.error() == QSerialPort::PermissionError && IsDenied(path))
+        return tr("没有打开串口 %1 的权限。请把用户加入 %2 组（sudo usermod -aG %2 "
+                  "$USER），重新登录后再试")
+            .arg(portName, DeviceGroup(path));
+    return tr("串口 %1 打开失败：%2").arg(portName, port.errorString());
+}
+
+bool MainWindow::OpenConnection(QString *ptWhy)
 {
     const QString portName = ui->comboBoxPort->currentText();
+    // An empty name would open "/dev/" and report a folder.
+    if (portName.isEmpty()) {
+        *ptWhy = NoUsablePortText();
+        return false;
+    }
     ptSerialPort = new QSerialPort;
     ptSerialPort->setPortName(portName);
     if (!ptSerialPort->open(QIODevice::ReadWrite)) {
-        const QString reason = ptSerialPort->errorString();
-        qWarning() << "open failed:" << portName << reason;
+        *ptWhy = OpenFailureText(portName, *ptSerialPort);
         delete ptSerialPort;
         ptSerialPort = nullptr;
-        QMessageBox::warning(this, tr("警告"), tr("串口 %1 打开失败：%2").arg(portName, reason),
-                             QMessageBox::Ok);
-        return;
+        return false;
     }
     ptSerialPort->setBaudRate(QSerialPort::Baud9600);
     ptSerialPort->setParity(QSerialPort::NoParity);
@@ -166,6 +236,7 @@ void MainWindow::OpenConnection()
     } else {
         emit ReadHoldingRegister(ModbusRegister::DevVersionReg, 1);
     }
+    return true;
 }
 
 void MainWindow::StopWorkers()
@@ -239,9 +310,7 @@ void MainWindow::HandlePortError(QSerialPort::SerialPortError error)
         [this, port, portName, reason] {
             if (!isPortOpen || port != ptSerialPort)
                 return;
-            ui->pushButtonUartConnect->click();
-            QMessageBox::warning(this, tr("警告"), tr("串口 %1 连接中断：%2").arg(portName, reason),
-                                 QMessageBox::Ok);
+            LinkLost(tr("串口 %1 连接中断：%2").arg(portName, reason), reason);
         },
         Qt::QueuedConnection);
 }
@@ -313,9 +382,7 @@ void MainWindow::RecvTimeoutSlot()
         if (isAutoRun)
             autoRunTimer.start();
     } else if (isPortOpen) {
-        ui->pushButtonUartConnect->click();
-        QMessageBox::warning(this, tr("警告"), tr("消息接收超时，请检查设备连接是否正常"),
-                             QMessageBox::Ok);
+        LinkLost(tr("消息接收超时，请检查设备连接是否正常"), tr("消息接收超时"));
     }
 }
 

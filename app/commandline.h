@@ -1,0 +1,45 @@
+#pragma once
+
+#include "stationoptions.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+// The program's command line. Read once before the application object
+// exists (to choose the platform) and again with the translation loaded.
+class CommandLine
+{
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+
+public:
+    // Exit status of a wrong command line.
+    static constexpr int UsageError = 2;
+
+    explicit CommandLine(const QStringList &arguments);
+
+    // Without a screen: printing the usage or the version, a wrong command
+    // line and --headless all run on Qt's offscreen platform.
+    static bool WantsScreen(int argc, char **argv);
+
+    // --help, --version or a wrong command line: nothing else is to be done
+    // but Finish(), which prints and gives the exit status.
+    bool IsDone() const { return isHelp || isVersion || !error.isEmpty(); }
+    int Finish() const;
+
+    const StationOptions &Station() const { return station; }
+    // Absolute, or empty for the working folder.
+    QString DataDir() const { return dataDir; }
+    // "", "zh" or "en".
+    QString Language() const { return language; }
+
+private:
+    void Refuse(const QString &text);
+
+    StationOptions station;
+    QString dataDir;
+    QString language;
+    bool isHelp = false;
+    bool isVersion = false;
+    QString error;
+    QString usage;
+};
