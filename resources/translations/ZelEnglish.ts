@@ -2,6 +2,99 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>Client of the radar flow instrument, a Modbus RTU slave on a serial line.</source>
+        <translation>Client of the radar flow instrument, a Modbus RTU slave on a serial line.</translation>
+    </message>
+    <message>
+        <source>The serial port to use: a device path such as /dev/ttyUSB0 or /dev/serial/by-id/..., a pseudo-terminal, or a platform name.</source>
+        <translation>The serial port to use: a device path such as /dev/ttyUSB0 or /dev/serial/by-id/..., a pseudo-terminal, or a platform name.</translation>
+    </message>
+    <message>
+        <source>NAME</source>
+        <translation>NAME</translation>
+    </message>
+    <message>
+        <source>The instrument&apos;s slave address, hexadecimal from 0x01 to 0xF7 (default 0x80).</source>
+        <translation>The instrument&apos;s slave address, hexadecimal from 0x01 to 0xF7 (default 0x80).</translation>
+    </message>
+    <message>
+        <source>ADDR</source>
+        <translation>ADDR</translation>
+    </message>
+    <message>
+        <source>The poll interval, whole seconds from 1 to 65535.</source>
+        <translation>The poll interval, whole seconds from 1 to 65535.</translation>
+    </message>
+    <message>
+        <source>SECONDS</source>
+        <translation>SECONDS</translation>
+    </message>
+    <message>
+        <source>Open the port at start.</source>
+        <translation>Open the port at start.</translation>
+    </message>
+    <message>
+        <source>Open the port and measure as soon as the instrument answers; implies --connect and --reconnect.</source>
+        <translation>Open the port and measure as soon as the instrument answers; implies --connect and --reconnect.</translation>
+    </message>
+    <message>
+        <source>Keep the link alive unattended: a lost port is reopened every 5 seconds, and no warning waits for an answer.</source>
+        <translation>Keep the link alive unattended: a lost port is reopened every 5 seconds, and no warning waits for an answer.</translation>
+    </message>
+    <message>
+        <source>The folder for log.txt, database.db and xml/, created if missing (default: the working folder).</source>
+        <translation>The folder for log.txt, database.db and xml/, created if missing (default: the working folder).</translation>
+    </message>
+    <message>
+        <source>DIR</source>
+        <translation>DIR</translation>
+    </message>
+    <message>
+        <source>Use the user&apos;s data folder (%1); --data-dir wins over it.</source>
+        <translation>Use the user&apos;s data folder (%1); --data-dir wins over it.</translation>
+    </message>
+    <message>
+        <source>The interface language: zh or en (built in).</source>
+        <translation>The interface language: zh or en (built in).</translation>
+    </message>
+    <message>
+        <source>No window and no message box: warnings go to standard error and the log, questions are answered No.</source>
+        <translation>No window and no message box: warnings go to standard error and the log, questions are answered No.</translation>
+    </message>
+    <message>
+        <source>Unexpected argument &apos;%1&apos;.</source>
+        <translation>Unexpected argument &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>--port needs a port name, such as /dev/ttyUSB0.</source>
+        <translation>--port needs a port name, such as /dev/ttyUSB0.</translation>
+    </message>
+    <message>
+        <source>Bad value &apos;%1&apos; for --address: a hexadecimal address from 0x01 to 0xF7, such as 0x80.</source>
+        <translation>Bad value &apos;%1&apos; for --address: a hexadecimal address from 0x01 to 0xF7, such as 0x80.</translation>
+    </message>
+    <message>
+        <source>Bad value &apos;%1&apos; for --interval: whole seconds from 1 to 65535.</source>
+        <translation>Bad value &apos;%1&apos; for --interval: whole seconds from 1 to 65535.</translation>
+    </message>
+    <message>
+        <source>Bad value &apos;%1&apos; for --lang: zh or en.</source>
+        <translation>Bad value &apos;%1&apos; for --lang: zh or en.</translation>
+    </message>
+    <message>
+        <source>--data-dir needs a folder.</source>
+        <translation>--data-dir needs a folder.</translation>
+    </message>
+    <message>
+        <source>radarflow: cannot use the data folder %1
+</source>
+        <translation>radarflow: cannot use the data folder %1
+</translation>
+    </message>
+</context>
+<context>
     <name>Database</name>
     <message>
         <source>测量开始时间</source>
@@ -909,6 +1002,50 @@ Flow: %2 m³/s</translation>
     <message>
         <source>消息接收超时，请检查设备连接是否正常</source>
         <translation>No response from the instrument. Please check the connection.</translation>
+    </message>
+    <message>
+        <source>断线后每 5 秒重新打开串口，测量中断的会自动重新开始；警告只显示在状态栏</source>
+        <translation>When the link is lost, reopen the port every 5 seconds and restart an interrupted measurement; warnings go to the status bar only</translation>
+    </message>
+    <message>
+        <source>断线自动重连</source>
+        <translation>Reconnect automatically</translation>
+    </message>
+    <message>
+        <source>测量结束：开始于 %1，持续 %2，%3 个数据</source>
+        <translation>Measurement finished: started %1, lasted %2, %3 samples</translation>
+    </message>
+    <message>
+        <source>没有可用的串口：没有打开 %1 的权限。请把用户加入 %2 组（sudo usermod -aG %2 $USER），重新登录后再试</source>
+        <translation>No usable serial port: no permission to open %1. Add the user to the %2 group (sudo usermod -aG %2 $USER), log in again and retry</translation>
+    </message>
+    <message>
+        <source>没有可用的串口：%1 无法打开（被其他程序占用或不是真实的串口）</source>
+        <translation>No usable serial port: %1 cannot be opened (in use by another program, or not a real port)</translation>
+    </message>
+    <message>
+        <source>没有找到串口：请接好 USB-RS485 转换器，然后点击“刷新串口”</source>
+        <translation>No serial port found: plug in the USB-RS485 adapter, then click "Refresh"</translation>
+    </message>
+    <message>
+        <source>没有打开串口 %1 的权限。请把用户加入 %2 组（sudo usermod -aG %2 $USER），重新登录后再试</source>
+        <translation>No permission to open the serial port %1. Add the user to the %2 group (sudo usermod -aG %2 $USER), log in again and retry</translation>
+    </message>
+    <message>
+        <source>消息接收超时</source>
+        <translation>No response from the instrument</translation>
+    </message>
+    <message>
+        <source>串口 %1 连接中断：%2，每 5 秒重新连接</source>
+        <translation>Serial port %1 lost: %2; reconnecting every 5 seconds</translation>
+    </message>
+    <message>
+        <source>串口 %1 已重新连接</source>
+        <translation>Serial port %1 reconnected</translation>
+    </message>
+    <message>
+        <source>串口 %1 已连接</source>
+        <translation>Serial port %1 connected</translation>
     </message>
 </context>
 <context>
