@@ -171,6 +171,6 @@ int CommandLine::Finish() const
         Print(stdout, usage);
     else if (isVersion)
         Print(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
-                                                     QCoreApplication::applicationVersion()));
+                                                    QCoreApplication::applicationVersion()));
     return 0;
 }

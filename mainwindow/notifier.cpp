@@ -15,8 +15,7 @@ void PrintLine(FILE *stream, const QString &text)
 {
     const QByteArray line =
         QStringLiteral("[%1] %2\n")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-                 text)
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), text)
             .toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stream);
     std::fflush(stream);

@@ -5,7 +5,6 @@
 
 #include "registerconvert.h"
 
-
 #include <iterator>
 
 namespace {

@@ -59,7 +59,8 @@ void MainWindow::StartStation(const StationOptions &options)
         options.portName.isEmpty() ? Remembered(PortKey).toString() : options.portName;
     if (!portName.isEmpty())
         SelectPort(portName);
-    QString devAddr = options.devAddr.isEmpty() ? Remembered(AddressKey).toString() : options.devAddr;
+    QString devAddr =
+        options.devAddr.isEmpty() ? Remembered(AddressKey).toString() : options.devAddr;
     if (devAddr == FindAddress)
         devAddr = tr("查地址");
     if (!devAddr.isEmpty())
@@ -129,8 +130,7 @@ void MainWindow::LinkLost(const QString &boxText, const QString &reason)
     isReconnecting = true;
     // Told once per loss; a port that does not come back stays quiet.
     if (wasUp) {
-        const QString text =
-            tr("串口 %1 连接中断：%2，每 5 秒重新连接").arg(portName, reason);
+        const QString text = tr("串口 %1 连接中断：%2，每 5 秒重新连接").arg(portName, reason);
         ui->statusBar->showMessage(text);
         notifier.Tell(text);
     }

@@ -6,9 +6,9 @@
 // window. Empty texts leave the remembered choice (or the form's default).
 struct StationOptions
 {
-    QString portName;  // a platform name (ttyUSB0) or a device path
-    QString devAddr;   // "0x80"
-    QString interval;  // whole seconds, as the interval field takes them
+    QString portName; // a platform name (ttyUSB0) or a device path
+    QString devAddr;  // "0x80"
+    QString interval; // whole seconds, as the interval field takes them
     bool isConnect = false;
     bool isMeasure = false;   // open, then start a run once the instrument answers
     bool isReconnect = false; // keep the link alive unattended

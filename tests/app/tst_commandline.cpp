@@ -102,12 +102,12 @@ void tst_CommandLine::printsAndExits_data()
     QTest::newRow("-h") << QStringList{"-h"} << 0 << usage << "";
     QTest::newRow("version") << QStringList{"--version"} << 0 << version << "";
     QTest::newRow("-v") << QStringList{"-v"} << 0 << version << "";
-    QTest::newRow("unknown option")
-        << QStringList{"--bogus"} << 2 << "" << "radarflow: Unknown option 'bogus'.";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
+                                    << "radarflow: Unknown option 'bogus'.";
     QTest::newRow("argument") << QStringList{"COM3"} << 2 << ""
                               << "radarflow: Unexpected argument 'COM3'.";
-    QTest::newRow("port without name")
-        << QStringList{"--port"} << 2 << "" << "radarflow: Missing value after '--port'.";
+    QTest::newRow("port without name") << QStringList{"--port"} << 2 << ""
+                                       << "radarflow: Missing value after '--port'.";
     const QString badAddress = QStringLiteral(
         "radarflow: Bad value '%1' for --address: a hexadecimal address from 0x01 to 0xF7, "
         "such as 0x80.");
@@ -124,8 +124,8 @@ void tst_CommandLine::printsAndExits_data()
     QTest::newRow("interval 1") << QStringList{"--interval", "1", "-v"} << 0 << version << "";
     QTest::newRow("interval 65535")
         << QStringList{"--interval", "65535", "-v"} << 0 << version << "";
-    QTest::newRow("interval 65536") << QStringList{"--interval", "65536", "-v"} << 2 << ""
-                                    << badInterval.arg("65536");
+    QTest::newRow("interval 65536")
+        << QStringList{"--interval", "65536", "-v"} << 2 << "" << badInterval.arg("65536");
     QTest::newRow("lang fr") << QStringList{"--lang", "fr", "-v"} << 2 << ""
                              << "radarflow: Bad value 'fr' for --lang: zh or en.";
     QTest::newRow("lang en") << QStringList{"--lang", "en", "-v"} << 0 << version << "";
@@ -152,9 +152,9 @@ void tst_CommandLine::printsAndExits()
         QVERIFY(stdErr.contains("Usage: "));
     }
     if (args.first() == "--help") {
-        for (const char *option : {"--port <NAME>", "--address <ADDR>", "--interval <SECONDS>",
-                                   "--connect", "--measure", "--reconnect", "--data-dir <DIR>",
-                                   "--user-data", "--lang <zh|en>", "--headless"})
+        for (const char *option :
+             {"--port <NAME>", "--address <ADDR>", "--interval <SECONDS>", "--connect", "--measure",
+              "--reconnect", "--data-dir <DIR>", "--user-data", "--lang <zh|en>", "--headless"})
             QVERIFY2(stdOut.contains(QLatin1String(option)), option);
     }
     // Printing the usage leaves nothing behind.
