@@ -265,6 +265,7 @@ void MainWindow::StopWorkers()
 void MainWindow::CloseConnection()
 {
     isPortOpen = false;
+    isLinkUp = false;
     readSerialTimer.stop();
     recvTimeoutTimer.stop();
 

@@ -76,6 +76,8 @@ void MainWindow::StartStation(const StationOptions &options)
             &MainWindow::RememberChoices);
     connect(ui->comboBoxDevAddr, QOverload<int>::of(&QComboBox::activated), this,
             &MainWindow::RememberChoices);
+    connect(ui->comboBoxDevAddr->lineEdit(), &QLineEdit::textEdited, this,
+            &MainWindow::RememberChoices);
     connect(ui->lineEditAutoRunIntvel, &QLineEdit::textEdited, this, &MainWindow::RememberChoices);
     connect(ui->checkBoxReconnect, &QCheckBox::clicked, this, &MainWindow::RememberChoices);
 
@@ -118,7 +120,6 @@ void MainWindow::LinkLost(const QString &boxText, const QString &reason)
     const QString portName = ui->comboBoxPort->currentText();
     const bool wasRunning = isAutoRun;
     const bool wasUp = isLinkUp;
-    isLinkUp = false;
     // Ends and saves a running measurement, as the operator's click would.
     CloseConnection();
     if (!ui->checkBoxReconnect->isChecked()) {
