@@ -37,7 +37,7 @@ QString WriteFullRun()
         const double level = 0.8 + 0.1 * std::cos(row / 70.0);
         const double quantity = speed * level * 2.4;
         file.WriteXmlFileRow(start.addSecs(2 * row).toString("yyyy-MM-dd HH:mm:ss"), speed, level,
-                             quantity);
+                             quantity, 3 - level, 1000 + row * quantity * 2, 40, 55);
         sums[0] += speed;
         sums[1] += level;
         sums[2] += quantity;
