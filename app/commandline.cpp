@@ -75,8 +75,16 @@ CommandLine::CommandLine(const QStringList &arguments)
         QStringLiteral("headless"),
         tr("No window and no message box: warnings go to standard error and the log, questions "
            "are answered No."));
+    const QCommandLineOption exportCsv(
+        QStringLiteral("export-csv"),
+        tr("Convert a run file to CSV and exit: onto standard output, or into the file named "
+           "after it."),
+        tr("RUN.xml"));
     parser.addOptions({port, address, interval, connect, measure, reconnect, dataDirOption,
-                       userData, lang, headless});
+                       userData, lang, headless, exportCsv});
+    parser.addPositionalArgument(QStringLiteral("OUT.csv"),
+                                 tr("With --export-csv: the CSV file to write."),
+                                 QStringLiteral("[OUT.csv]"));
 
     // The usage names the program as started, which needs the application.
     if (QCoreApplication::instance())
@@ -87,8 +95,19 @@ CommandLine::CommandLine(const QStringList &arguments)
     }
     isHelp = parser.isSet(help);
     isVersion = parser.isSet(version);
-    if (!parser.positionalArguments().isEmpty()) {
-        Refuse(tr("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst()));
+    const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(exportCsv)) {
+        exportRun = parser.value(exportCsv);
+        if (exportRun.isEmpty() || positional.size() > 1) {
+            Refuse(tr("--export-csv takes a run file and at most one CSV file: "
+                      "--export-csv RUN.xml [OUT.csv]."));
+            return;
+        }
+        exportOut = positional.value(0);
+        return;
+    }
+    if (!positional.isEmpty()) {
+        Refuse(tr("Unexpected argument '%1'.").arg(positional.constFirst()));
         return;
     }
 
@@ -153,7 +172,7 @@ bool CommandLine::WantsScreen(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine commandLine(arguments);
-    return !commandLine.IsDone() && !commandLine.station.isHeadless;
+    return !commandLine.IsDone() && !commandLine.IsExport() && !commandLine.station.isHeadless;
 }
 
 void CommandLine::Refuse(const QString &text)

@@ -32,12 +32,20 @@ public:
     // "", "zh" or "en".
     QString Language() const { return language; }
 
+    // --export-csv RUN.xml [OUT.csv]: convert a run file and exit; an empty
+    // ExportOut() means standard output.
+    bool IsExport() const { return !exportRun.isEmpty(); }
+    QString ExportRun() const { return exportRun; }
+    QString ExportOut() const { return exportOut; }
+
 private:
     void Refuse(const QString &text);
 
     StationOptions station;
     QString dataDir;
     QString language;
+    QString exportRun;
+    QString exportOut;
     bool isHelp = false;
     bool isVersion = false;
     QString error;

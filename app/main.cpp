@@ -1,9 +1,11 @@
 #include "commandline.h"
+#include "csvexport.h"
 #include "loghandler.h"
 #include "mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTranslator>
 
 #include <cstdio>
@@ -33,6 +35,29 @@ bool EnterDataDir(const QString &dataDir)
         CommandLine::tr("radarflow: cannot use the data folder %1\n").arg(dataDir).toLocal8Bit();
     std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
     return false;
+}
+
+// --export-csv RUN.xml [OUT.csv]: a station ships its runs to other systems
+// by script, without a window; the CSV goes to standard output when no OUT
+// is given.
+int ExportCsv(const QString &runPath, const QString &outPath)
+{
+    CsvExport csv;
+    QString reason;
+    if (!outPath.isEmpty()) {
+        if (!csv.ExportFile(runPath, outPath))
+            reason = csv.errorString();
+    } else {
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly) || !csv.Export(runPath, &out))
+            reason = csv.errorString().isEmpty() ? out.errorString() : csv.errorString();
+        else if (!out.flush())
+            reason = out.errorString();
+    }
+    if (reason.isEmpty())
+        return 0;
+    std::fprintf(stderr, "%s\n", reason.toLocal8Bit().constData());
+    return 1;
 }
 
 } // namespace
@@ -69,6 +94,10 @@ int main(int argc, char *argv[])
     if (commandLine.IsDone()) {
         LogHandler::DropDeferred();
         return commandLine.Finish();
+    }
+    if (commandLine.IsExport()) {
+        LogHandler::DropDeferred();
+        return ExportCsv(commandLine.ExportRun(), commandLine.ExportOut());
     }
     if (!EnterDataDir(commandLine.DataDir())) {
         LogHandler::DropDeferred();

@@ -4,6 +4,9 @@
 #include "callout.h"
 #include "chart.h"
 #include "chartview.h"
+#include "csvexport.h"
+#include "runfilereader.h"
+#include "runseries.h"
 
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -16,7 +19,6 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QVector>
-#include <QXmlStreamReader>
 
 using namespace QtCharts;
 
@@ -26,41 +28,6 @@ const char *const timeFormat = "yyyy-MM-dd HH:mm:ss";
 // The chart opens on the last 20 seconds of a run; zoom and pan reach the rest.
 const qint64 windowMs = 20 * 1000;
 const double valueFloor = -0.0001;
-
-// Reads the row times "yyyy-MM-dd HH:mm:ss" as local time. Converting each
-// time through the time zone costs a look at the zone file; the rows of a run
-// share their hour for minutes on end, so the hour is converted once and the
-// minutes and seconds are added to it.
-class RowTimeReader
-{
-public:
-    QDateTime Read(const QString &text)
-    {
-        if (text.size() != 19 || text[13] != QLatin1Char(':') || text[16] != QLatin1Char(':'))
-            return QDateTime::fromString(text, QString::fromLatin1(timeFormat));
-        for (int i : {14, 15, 17, 18}) {
-            if (!text[i].isDigit())
-                return QDateTime();
-        }
-        const int minute = text.midRef(14, 2).toInt();
-        const int second = text.midRef(17, 2).toInt();
-        if (minute > 59 || second > 59)
-            return QDateTime();
-        const QStringRef hour = text.leftRef(13);
-        if (hour != cachedHour) {
-            cachedHour = hour.toString();
-            hourStart = QDateTime::fromString(cachedHour + QStringLiteral(":00:00"),
-                                              QString::fromLatin1(timeFormat));
-        }
-        if (!hourStart.isValid())
-            return QDateTime();
-        return hourStart.addSecs(minute * 60 + second);
-    }
-
-private:
-    QString cachedHour;
-    QDateTime hourStart;
-};
 
 void FitValueAxis(QValueAxis *axis, double maximum)
 {
@@ -76,10 +43,14 @@ DetailInfo::DetailInfo(QWidget *parent) : QDialog(parent), ui(new Ui::DetailInfo
     ui->setupUi(this);
     connect(ui->okButton, &QPushButton::clicked, this, &DetailInfo::close);
     connect(ui->ButtonExport, &QPushButton::clicked, this, &DetailInfo::ExportFile);
+    connect(ui->pushButtonWholeRun, &QPushButton::clicked, this, &DetailInfo::ShowWholeRun);
 }
 
 DetailInfo::~DetailInfo()
 {
+    // Gone before the charts, so that no chart torn down signals into them.
+    for (Plot *plot : {&speed, &level, &quantity})
+        delete plot->runSeries;
     delete ui;
 }
 
@@ -168,40 +139,36 @@ void DetailInfo::LoadFile()
     QDateTime first;
     QDateTime last;
 
-    QXmlStreamReader reader(&file);
-    RowTimeReader timeReader;
-    bool isInRow = false;
+    RunFileReader reader(&file);
     QStringList values;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && reader.name() == QLatin1String("Row")) {
-            isInRow = true;
-        } else if (token == QXmlStreamReader::Characters && isInRow && !reader.isWhitespace()) {
-            values.append(reader.text().toString());
-        } else if (token == QXmlStreamReader::EndElement && reader.name() == QLatin1String("Row")) {
-            if (values.size() != 4)
-                qDebug() << "read xml error";
-            const QDateTime time = timeReader.Read(values.value(0));
-            // A row short of values, or without a time, is left out: its
-            // missing values are never read as zeros.
-            if (values.size() >= 4 && time.isValid()) {
-                const double x = time.toMSecsSinceEpoch();
-                const double speedValue = values[1].toDouble();
-                const double levelValue = values[2].toDouble();
-                const double quantityValue = values[3].toDouble();
-                speedPoints.append(QPointF(x, speedValue));
-                levelPoints.append(QPointF(x, levelValue));
-                quantityPoints.append(QPointF(x, quantityValue));
-                maxSpeed = qMax(maxSpeed, speedValue);
-                maxLevel = qMax(maxLevel, levelValue);
-                maxQuantity = qMax(maxQuantity, quantityValue);
-                if (!first.isValid())
-                    first = time;
-                last = time;
-            }
-            values.clear();
-            isInRow = false;
-        }
+    while (reader.ReadRow(values)) {
+        // Rows hold four values, or eight since the air gap, the discharge
+        // and the signal strengths are recorded too; the charts show the
+        // first four.
+        if (values.size() != RunFileReader::OldColumnCount &&
+            values.size() != RunFileReader::ColumnCount)
+            qDebug() << "read xml error";
+        const QDateTime time = reader.RowTime(values.value(0));
+        // A row short of values, or without a time, is left out: its
+        // missing values are never read as zeros.
+        bool isComplete = values.size() >= RunFileReader::OldColumnCount && time.isValid();
+        for (int i = 1; isComplete && i < RunFileReader::OldColumnCount; ++i)
+            isComplete = !values[i].isEmpty();
+        if (!isComplete)
+            continue;
+        const double x = time.toMSecsSinceEpoch();
+        const double speedValue = values[1].toDouble();
+        const double levelValue = values[2].toDouble();
+        const double quantityValue = values[3].toDouble();
+        speedPoints.append(QPointF(x, speedValue));
+        levelPoints.append(QPointF(x, levelValue));
+        quantityPoints.append(QPointF(x, quantityValue));
+        maxSpeed = qMax(maxSpeed, speedValue);
+        maxLevel = qMax(maxLevel, levelValue);
+        maxQuantity = qMax(maxQuantity, quantityValue);
+        if (!first.isValid())
+            first = time;
+        last = time;
     }
 
     if (first.isValid()) {
@@ -223,10 +190,34 @@ void DetailInfo::LoadFile()
     quantity.lineSeries->replace(quantityPoints);
     quantity.scatterSeries->replace(quantityPoints);
 
+    ui->pushButtonWholeRun->setEnabled(first.isValid());
+
     // A file cut short by a killed program ends here; its rows stay plotted.
     if (reader.hasError())
         qDebug() << "error: " << reader.errorString();
     file.close();
+}
+
+void DetailInfo::ShowWholeRun()
+{
+    for (Plot *plot : {&speed, &level, &quantity}) {
+        // Until now the series held every sample; from now on the run series
+        // holds them and gives the series what the axis shows, so a run of
+        // thousands of samples draws per pixel column and zooming in brings
+        // every sample back.
+        if (!plot->runSeries) {
+            const QVector<QPointF> points = plot->lineSeries->pointsVector();
+            plot->runSeries =
+                new RunSeries(plot->lineSeries, plot->scatterSeries, plot->timeAxis, this);
+            plot->runSeries->replace(points);
+        }
+        const RunSeries &samples = *plot->runSeries;
+        if (samples.size() < 2 || samples.at(0).x() >= samples.at(samples.size() - 1).x())
+            continue;
+        plot->timeAxis->setRange(
+            QDateTime::fromMSecsSinceEpoch(qint64(samples.at(0).x())),
+            QDateTime::fromMSecsSinceEpoch(qint64(samples.at(samples.size() - 1).x())));
+    }
 }
 
 void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
@@ -260,13 +251,28 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
 
 void DetailInfo::ExportFile()
 {
+    const QString csvFilter = QStringLiteral("CSV (*.csv)");
+    QString filter;
     const QString target = QFileDialog::getSaveFileName(
-        this, tr("导出文件"), fileName, tr("XML数据(*.xml);;Excel 97-2003 工作簿(*.xls)"));
+        this, tr("导出文件"), fileName,
+        tr("XML数据(*.xml);;Excel 97-2003 工作簿(*.xls)") + QStringLiteral(";;") + csvFilter,
+        &filter);
     if (target.isEmpty())
         return;
     // Copying the record onto itself would delete it first.
     if (QFileInfo(target) == QFileInfo(fileName)) {
         ShowExportResult(false);
+        return;
+    }
+    // The name decides; a name without a suffix takes the chosen filter.
+    const QString suffix = QFileInfo(target).suffix();
+    if (suffix.compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0 ||
+        (suffix.isEmpty() && filter == csvFilter)) {
+        CsvExport csv;
+        const bool isSucceed = csv.ExportFile(fileName, target);
+        if (!isSucceed)
+            qWarning() << "CSV export failed:" << csv.errorString();
+        ShowExportResult(isSucceed);
         return;
     }
     if (QFile::copy(fileName, target)) {

@@ -8,6 +8,7 @@
 class Callout;
 class Chart;
 class ChartView;
+class RunSeries;
 
 QT_CHARTS_BEGIN_NAMESPACE
 class QDateTimeAxis;
@@ -35,6 +36,8 @@ public:
 
 public slots:
     void ExportFile();
+    // The time axes from the first to the last sample of the run.
+    void ShowWholeRun();
     void DetailChartHoveredSlot(QPointF point, bool state);
 
 private:
@@ -46,6 +49,9 @@ private:
         QtCharts::QDateTimeAxis *timeAxis = nullptr;
         QtCharts::QValueAxis *valueAxis = nullptr;
         Callout *callout = nullptr;
+        // Every sample, once the whole run has been asked for; the series
+        // then hold what the time axis shows, thinned per pixel column.
+        RunSeries *runSeries = nullptr;
     };
 
     void InitDetailCharts();

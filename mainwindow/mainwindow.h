@@ -160,11 +160,14 @@ private:
     // Measurement runs
     void StartRun(bool keepCharts);
     void EndRun();
-    void AppendMeasurement(double speed, double level, double quantity);
+    // One sample: velocity, level and flow are plotted; all seven are recorded.
+    void AppendMeasurement(double speed, double level, double quantity, double airGap,
+                           double discharge, int speedStrength, int levelStrength);
 
     // Measurement file and history
     void CreateXmlFile();
-    void WriteXmlFileRow(const QString &time, double speed, double level, double quantity);
+    void WriteXmlFileRow(const QString &time, double speed, double level, double quantity,
+                         double airGap, double discharge, int speedStrength, int levelStrength);
     void SaveXmlFile();
     void InitHistoryTable();
 

@@ -114,20 +114,24 @@ void MainWindow::InputRegisterUpdate(ModbusRegister *)
     qDebug() << ModbusRegister::GetInputReg(5) << ModbusRegister::GetInputReg(6)
              << ModbusRegister::GetInputReg(7) << dischargeRaw << discharge;
 
-    AppendMeasurement(speed, level, quantity);
+    const int speedStrength = ModbusRegister::GetInputReg(8);
+    const int levelStrength = ModbusRegister::GetInputReg(9);
+    AppendMeasurement(speed, level, quantity, airGap, discharge, speedStrength, levelStrength);
 
-    ui->labelThreshold70->setText(QString::number(ModbusRegister::GetInputReg(8)));
-    ui->labelThreshold80->setText(QString::number(ModbusRegister::GetInputReg(9)));
+    ui->labelThreshold70->setText(QString::number(speedStrength));
+    ui->labelThreshold80->setText(QString::number(levelStrength));
     ui->labelVerAngle->setText(QStringLiteral("%1°").arg(ModbusRegister::GetInputReg(12) / 100.0));
 }
 
-void MainWindow::AppendMeasurement(double speed, double level, double quantity)
+void MainWindow::AppendMeasurement(double speed, double level, double quantity, double airGap,
+                                   double discharge, int speedStrength, int levelStrength)
 {
     if (!isAutoRun)
         return;
     const QDateTime now = QDateTime::currentDateTime();
     PlotSample(now, speed, level, quantity);
-    WriteXmlFileRow(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), speed, level, quantity);
+    WriteXmlFileRow(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), speed, level, quantity,
+                    airGap, discharge, speedStrength, levelStrength);
     speedSum += speed;
     levelSum += level;
     quantitySum += quantity;

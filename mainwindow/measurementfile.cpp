@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QLocale>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QXmlStreamWriter>
@@ -168,7 +169,7 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     xmlWriter->setAutoFormatting(true);
     // The row count stays a placeholder until the run ends.
     xmlWriter->writeStartElement(QStringLiteral("Table"));
-    xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedColumnCount"), QStringLiteral("4"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedColumnCount"), QStringLiteral("8"));
     xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedRowCount"), QStringLiteral("10"));
     xmlWriter->writeAttribute(QStringLiteral("x:FullColumns"), QStringLiteral("1"));
     xmlWriter->writeAttribute(QStringLiteral("x:FullRows"), QStringLiteral("1"));
@@ -183,7 +184,8 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
 }
 
 bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double level,
-                                      double quantity)
+                                      double quantity, double airGap, double discharge,
+                                      int speedStrength, int levelStrength)
 {
     if (!xmlWriter || !isRecording())
         return false;
@@ -192,6 +194,14 @@ bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double 
     WriteCell(*xmlWriter, QStringLiteral("Number"), Number(speed));
     WriteCell(*xmlWriter, QStringLiteral("Number"), Number(level));
     WriteCell(*xmlWriter, QStringLiteral("Number"), Number(quantity));
+    // The first four cells are what every reader of older files knows; the
+    // rest follow them. The discharge is a counter of up to 15 digits whose
+    // growth from row to row is the point, so it keeps every digit.
+    WriteCell(*xmlWriter, QStringLiteral("Number"), Number(airGap));
+    WriteCell(*xmlWriter, QStringLiteral("Number"),
+              QString::number(discharge, 'g', QLocale::FloatingPointShortest));
+    WriteCell(*xmlWriter, QStringLiteral("Number"), QString::number(speedStrength));
+    WriteCell(*xmlWriter, QStringLiteral("Number"), QString::number(levelStrength));
     xmlWriter->writeEndElement();
     ++xmlFileRowCount;
     // Into the operating system now, not when the buffer fills: a killed

@@ -31,9 +31,11 @@ public:
     // nothing.
     bool CreateXmlFile(const QDateTime &startTime = QDateTime::currentDateTime());
 
-    // Appends one sample (time as "yyyy-MM-dd HH:mm:ss", m/s, m, m³/s). False,
-    // and nothing counted, when no file is open.
-    bool WriteXmlFileRow(const QString &time, double speed, double level, double quantity);
+    // Appends one sample: time as "yyyy-MM-dd HH:mm:ss", velocity m/s, level m,
+    // flow m³/s, air gap m, cumulative discharge m³ and the two radars' signal
+    // strengths. False, and nothing counted, when no file is open.
+    bool WriteXmlFileRow(const QString &time, double speed, double level, double quantity,
+                         double airGap, double discharge, int speedStrength, int levelStrength);
 
     // Ends the run. With two rows or more the file is finished and the run's
     // history row is returned; with fewer the file is deleted and nothing is

@@ -24,9 +24,12 @@ void MainWindow::CreateXmlFile()
     qWarning() << text;
 }
 
-void MainWindow::WriteXmlFileRow(const QString &time, double speed, double level, double quantity)
+void MainWindow::WriteXmlFileRow(const QString &time, double speed, double level, double quantity,
+                                 double airGap, double discharge, int speedStrength,
+                                 int levelStrength)
 {
-    if (measurementFile.WriteXmlFileRow(time, speed, level, quantity))
+    if (measurementFile.WriteXmlFileRow(time, speed, level, quantity, airGap, discharge,
+                                        speedStrength, levelStrength))
         ++xmlFileRowCount;
 }
 

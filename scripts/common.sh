@@ -12,6 +12,7 @@ PACKAGES=(
     xvfb xauth
     mbpoll
     libreoffice-calc-nogui
+    tzdata
 )
 
 install_packages() {

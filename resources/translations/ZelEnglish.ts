@@ -156,6 +156,10 @@
         <translation>Export</translation>
     </message>
     <message>
+        <source>全部</source>
+        <translation>Whole Run</translation>
+    </message>
+    <message>
         <source>时间</source>
         <translation>Time</translation>
     </message>

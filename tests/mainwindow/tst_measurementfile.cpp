@@ -23,6 +23,9 @@ const char *const writerVariable = "TST_MEASUREMENTFILE_WRITER";
 const QDateTime runStart(QDate(2017, 12, 10), QTime(10, 10, 0));
 
 using Sample = std::array<double, 3>; // velocity, level, flow
+// Air gap, discharge and the two strengths every row of Record() carries, as
+// written: the discharge keeps all its digits.
+const QStringList extras = {"0.75", "4294967.296", "40", "55"};
 
 QString TimeText(int row)
 {
@@ -84,7 +87,7 @@ std::optional<HistoryRecord> Record(const QList<Sample> &samples, qint64 seconds
     Sample sum{0, 0, 0};
     for (int row = 0; row < samples.size(); ++row) {
         const Sample &s = samples[row];
-        file.WriteXmlFileRow(TimeText(row), s[0], s[1], s[2]);
+        file.WriteXmlFileRow(TimeText(row), s[0], s[1], s[2], 0.75, 4294967.296, 40, 55);
         sum = {sum[0] + s[0], sum[1] + s[1], sum[2] + s[2]};
     }
     return file.SaveXmlFile(runStart, runStart.addSecs(seconds), sum[0], sum[1], sum[2]);
@@ -103,7 +106,7 @@ int RunKilledWriter(int argc, char **argv)
     if (!file.CreateXmlFile(runStart))
         return 3;
     for (int row = 0; row < 5; ++row)
-        file.WriteXmlFileRow(TimeText(row), 0.5 + row, 1.25, 2.5);
+        file.WriteXmlFileRow(TimeText(row), 0.5 + row, 1.25, 2.5, 1, 2, 3, 4);
     std::printf("%s\n", qPrintable(file.filePath()));
     std::fflush(stdout);
     QThread::sleep(60);
@@ -171,11 +174,13 @@ void tst_MeasurementFile::finishedFile()
     QVERIFY2(table.error.isEmpty(), qPrintable(table.error));
     QCOMPARE(table.rowCount, QStringLiteral("2"));
     QCOMPARE(table.column, QStringLiteral("ss:AutoFitWidth=0 ss:Width=150"));
-    QCOMPARE(table.rows, QList<QStringList>({{TimeText(0), text, "1.25", "2.5"},
-                                             {TimeText(1), "0.5", text, text}}));
+    QCOMPARE(table.rows,
+             QList<QStringList>({QStringList{TimeText(0), text, "1.25", "2.5"} + extras,
+                                 QStringList{TimeText(1), "0.5", text, text} + extras}));
     // Time as ticked text, never a number; no style or index on any cell.
     const QString number = QStringLiteral("|ss:Type=Number");
-    const QStringList rowLayout = {"|ss:Type=String x:Ticked=1", number, number, number};
+    const QStringList rowLayout = {
+        "|ss:Type=String x:Ticked=1", number, number, number, number, number, number, number};
     QCOMPARE(table.cellLayouts, rowLayout + rowLayout);
 }
 
@@ -238,8 +243,8 @@ void tst_MeasurementFile::unopenableFile()
     MeasurementFile file;
     QVERIFY(!file.CreateXmlFile(runStart));
     QVERIFY(!file.errorString().isEmpty());
-    QVERIFY(!file.WriteXmlFileRow(TimeText(0), 1, 1, 1));
-    QVERIFY(!file.WriteXmlFileRow(TimeText(1), 1, 1, 1));
+    QVERIFY(!file.WriteXmlFileRow(TimeText(0), 1, 1, 1, 1, 1, 1, 1));
+    QVERIFY(!file.WriteXmlFileRow(TimeText(1), 1, 1, 1, 1, 1, 1, 1));
     QCOMPARE(file.rowCount(), 0);
     QVERIFY(!file.SaveXmlFile(runStart, runStart.addSecs(4), 2, 2, 2));
 }
@@ -266,10 +271,12 @@ void tst_MeasurementFile::opensInLibreOffice()
     QCOMPARE(lines.size(), 2);
     for (int row = 0; row < 2; ++row) {
         const QStringList cells = lines[row].split(',');
-        QCOMPARE(cells.size(), 4);
+        QCOMPARE(cells.size(), 8); // every column, none cut off by the table's column count
         QCOMPARE(cells[0], TimeText(row));
         for (int i = 0; i < 3; ++i)
             QCOMPARE(cells[i + 1].toDouble(), values[row][i]);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(cells[i + 4].toDouble(), extras[i].toDouble());
     }
 }
 

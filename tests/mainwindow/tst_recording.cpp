@@ -233,11 +233,16 @@ void tst_Recording::runIsRecorded()
     QCOMPARE(rowCount, QStringLiteral("3"));
     // What was shown is what was written.
     for (const QStringList &row : rows) {
-        QCOMPARE(row.size(), 4);
+        QCOMPARE(row.size(), 8);
         QCOMPARE(row.at(1) + " m/s", Text(bench, "curSpeed"));
         QCOMPARE(row.at(2) + " m", Text(bench, "curLevel"));
         QCOMPARE(row.at(3) + " m³/s", Text(bench, "curQuantity"));
+        QCOMPARE(row.at(4) + " m", Text(bench, "curKongGao"));
+        QCOMPARE(row.at(6), Text(bench, "labelThreshold70"));
+        QCOMPARE(row.at(7), Text(bench, "labelThreshold80"));
     }
+    // The discharge grows; the file keeps all its digits, the label six.
+    QCOMPARE(QString::number(rows.last().at(5).toDouble()) + " m³", Text(bench, "dischargeCount"));
 
     QAbstractItemModel *history = History(bench);
     QCOMPARE(history->rowCount(), 1);

@@ -1,0 +1,125 @@
+// Converting a run's measurement file into CSV.
+#include "csvexport.h"
+#include "runfilereader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+#include <QVector>
+
+#include <cmath>
+
+namespace {
+
+// ASCII only: a spreadsheet that guesses the encoding of a file without a
+// byte-order mark still reads the header right.
+const char *const columnNames[RunFileReader::ColumnCount] = {"time",
+                                                             "velocity (m/s)",
+                                                             "level (m)",
+                                                             "flow (m3/s)",
+                                                             "air gap (m)",
+                                                             "discharge (m3)",
+                                                             "velocity signal strength",
+                                                             "level signal strength"};
+
+QString IsoTime(const QDateTime &time)
+{
+    // Qt writes a zero offset as "Z"; scripts get the same shape every time.
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString NumberField(const QString &cell)
+{
+    // toDouble() reads the '.' of the file whatever the locale, and number()
+    // writes it back the same way, with as many digits as the value needs.
+    bool isNumber = false;
+    const double value = cell.toDouble(&isNumber);
+    if (!isNumber || !std::isfinite(value))
+        return QString();
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+} // namespace
+
+bool CsvExport::Convert(const QString &runPath, QByteArray &csv)
+{
+    rows = 0;
+    lastError.clear();
+    QFile file(runPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        lastError = QStringLiteral("%1: %2").arg(runPath, file.errorString());
+        return false;
+    }
+
+    RunFileReader reader(&file);
+    QVector<QStringList> fields;
+    int columns = RunFileReader::OldColumnCount;
+    QStringList cells;
+    while (reader.ReadRow(cells)) {
+        const QDateTime time = reader.RowTime(cells.value(0));
+        if (!time.isValid() || cells.size() < RunFileReader::OldColumnCount)
+            continue;
+        QStringList row{IsoTime(time)};
+        for (int i = 1; i < qMin(int(cells.size()), RunFileReader::ColumnCount); ++i)
+            row.append(NumberField(cells[i]));
+        columns = qMax(columns, int(row.size()));
+        fields.append(row);
+    }
+    // A file cut short keeps the rows before the cut; a file without a single
+    // row is no measurement file.
+    if (fields.isEmpty()) {
+        lastError = reader.hasError() ? QStringLiteral("%1: not a measurement file: %2")
+                                            .arg(runPath, reader.errorString())
+                                      : QStringLiteral("%1: no measurement rows").arg(runPath);
+        return false;
+    }
+
+    QStringList header;
+    for (int i = 0; i < columns; ++i)
+        header.append(QLatin1String(columnNames[i]));
+    csv = header.join(QLatin1Char(',')).toUtf8() + '\n';
+    for (QStringList &row : fields) {
+        while (row.size() < columns)
+            row.append(QString());
+        csv += row.join(QLatin1Char(',')).toUtf8() + '\n';
+    }
+    rows = fields.size();
+    return true;
+}
+
+bool CsvExport::Export(const QString &runPath, QIODevice *out)
+{
+    QByteArray csv;
+    if (!Convert(runPath, csv))
+        return false;
+    if (out->write(csv) != csv.size()) {
+        lastError = out->errorString();
+        return false;
+    }
+    return true;
+}
+
+bool CsvExport::ExportFile(const QString &runPath, const QString &csvPath)
+{
+    QByteArray csv;
+    if (!Convert(runPath, csv))
+        return false;
+    // Writing onto the run file would replace the record with its own copy.
+    if (QFileInfo(csvPath) == QFileInfo(runPath)) {
+        lastError = QStringLiteral("%1: the CSV would replace the run file").arg(csvPath);
+        return false;
+    }
+    QSaveFile target(csvPath);
+    if (!target.open(QIODevice::WriteOnly) || target.write(csv) != csv.size() || !target.commit()) {
+        lastError = QStringLiteral("%1: %2").arg(csvPath, target.errorString());
+        return false;
+    }
+    return true;
+}
