@@ -9,8 +9,6 @@
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
-#include <QGraphicsSimpleTextItem>
-#include <QGraphicsTextItem>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -32,11 +30,12 @@ QFont AxisTitleFont()
 // Keeps the frames of a chart's animations cheap and stops them where nobody
 // sees them.
 //
-// Every frame repaints the axes, grid, labels and backgrounds with the series,
+// Every frame repaints the axis lines, grid and backgrounds with the series,
 // although most of them have not changed; each drawn once into a pixmap of its
-// own, a frame costs a fraction. The framework creates these items at the
-// chart's first layout and again when a resize changes them, so they are
-// looked for before the first paint after a show or a resize.
+// own, a frame costs a fraction. (Not the labels: the framework's tick labels
+// vanish when cached.) The framework creates these items at the chart's first
+// layout and again when a resize changes them, so they are looked for before
+// the first paint after a show or a resize.
 //
 // A view that is hidden (another tab, a minimised window) animates without
 // being seen; it gets its animations back when it is shown again.
@@ -90,8 +89,6 @@ private:
             switch (item->type()) {
             case QGraphicsLineItem::Type:
             case QGraphicsRectItem::Type:
-            case QGraphicsTextItem::Type:
-            case QGraphicsSimpleTextItem::Type:
                 if (item->cacheMode() == QGraphicsItem::NoCache)
                     item->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
                 break;
