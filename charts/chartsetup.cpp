@@ -10,6 +10,7 @@
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QLineSeries>
+#include <QPointer>
 #include <QScatterSeries>
 #include <QValueAxis>
 
@@ -42,16 +43,19 @@ QFont AxisTitleFont()
 class FrameSaver : public QObject
 {
 public:
-    explicit FrameSaver(ChartView *view) : QObject(view), view(view)
+    explicit FrameSaver(ChartView *view)
+        : QObject(view), view(view), viewport(view->viewport()), chart(view->chart())
     {
         view->installEventFilter(this);
-        view->viewport()->installEventFilter(this);
+        viewport->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        QChart *chart = view->chart();
+        // A view being destroyed still reports its hiding; its chart may be gone.
+        if (!chart)
+            return false;
         switch (event->type()) {
         case QEvent::Show:
         case QEvent::Resize:
@@ -69,7 +73,7 @@ protected:
             }
             break;
         case QEvent::Paint:
-            if (isStale && watched == view->viewport()) {
+            if (isStale && watched == viewport) {
                 isStale = false;
                 CacheStillItems();
             }
@@ -83,9 +87,9 @@ protected:
 private:
     void CacheStillItems()
     {
-        if (!view->scene())
+        if (!chart->scene())
             return;
-        for (QGraphicsItem *item : view->scene()->items()) {
+        for (QGraphicsItem *item : chart->scene()->items()) {
             switch (item->type()) {
             case QGraphicsLineItem::Type:
             case QGraphicsRectItem::Type:
@@ -99,6 +103,8 @@ private:
     }
 
     ChartView *view;
+    QWidget *viewport;
+    QPointer<QChart> chart;
     bool isStale = true;
     bool isParked = false;
     QChart::AnimationOptions parkedOptions;
