@@ -5,6 +5,7 @@
 
 #include "callout.h"
 #include "chart.h"
+#include "chartsetup.h"
 #include "runseries.h"
 
 #include <QDateTimeAxis>
@@ -19,47 +20,17 @@ namespace {
 constexpr int TimeWindowSecs = 20;
 constexpr int CalloutZ = 11;
 
-QFont AxisTitleFont()
-{
-    QFont font(QStringLiteral("ADMU13Lg"), 11);
-    font.setItalic(false);
-    return font;
-}
-
 // The same for all three: line and scatter series on a date-time axis.
 void BuildLiveChart(ChartView *view, const QString &title, double maxY, Chart *&chart,
                     QLineSeries *&line, QScatterSeries *&scatter, QDateTimeAxis *&axisX,
                     QValueAxis *&axisY)
 {
-    chart = new Chart;
-    line = new QLineSeries(chart);
-    scatter = new QScatterSeries(chart);
-    scatter->setMarkerSize(8);
-    scatter->setColor(QColor(32, 159, 223, 255));
-    chart->addSeries(line);
-    chart->addSeries(scatter);
-
-    axisX = new QDateTimeAxis(chart);
-    axisX->setTickCount(5);
-    axisX->setFormat(QStringLiteral("HH:mm:ss"));
-    axisX->setTitleText(QObject::tr("时间"));
-    axisX->setTitleFont(AxisTitleFont());
-    chart->addAxis(axisX, Qt::AlignBottom);
-    line->attachAxis(axisX);
-    scatter->attachAxis(axisX);
-
-    axisY = new QValueAxis(chart);
-    axisY->setTitleFont(AxisTitleFont());
-    axisY->setTitleText(title);
-    chart->addAxis(axisY, Qt::AlignLeft);
-    axisY->setRange(0, maxY);
-    line->attachAxis(axisY);
-    scatter->attachAxis(axisY);
-
-    chart->legend()->hide();
-    chart->setAnimationOptions(QChart::AllAnimations);
-    view->installChart(chart);
-    view->setRenderHint(QPainter::Antialiasing);
+    const ChartSetup::Parts parts = ChartSetup::Live(QObject::tr("时间"), title, maxY).Build(view);
+    chart = parts.chart;
+    line = parts.line;
+    scatter = parts.scatter;
+    axisX = qobject_cast<QDateTimeAxis *>(parts.axisX);
+    axisY = qobject_cast<QValueAxis *>(parts.axisY);
 }
 
 // A positive number typed into an axis-maximum field, or 0.

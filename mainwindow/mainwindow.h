@@ -140,6 +140,8 @@ private:
     void StopWorkers();
     void HandlePortError(QSerialPort::SerialPortError error);
     void ConnectReadyRead();
+    // Reads the waiting bytes as one frame and hands them on.
+    void CloseFrame();
     quint8 ChosenDevAddr() const;
     // The last frame written asked for a spectrum that has not come yet.
     bool IsSpectrumRequestOnLine() const;

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "modbusanswer.h"
 #include "msgprocessthread.h"
 
 #include <QDebug>
@@ -400,9 +401,17 @@ void MainWindow::ReadSerial()
     const qint64 n = ptSerialPort->bytesAvailable();
     if (n <= 0)
         return;
+    // An answer to the request on the line says by its own length when it is
+    // over; the line need not fall quiet first.
+    if (ModbusAnswer::IsComplete(lastSendFrame, ptSerialPort->peek(n))) {
+        readSerialTimer.stop();
+        CloseFrame();
+        return;
+    }
+    // Anything else is collected until the line has been quiet for a tick.
+    if (readSerialTimer.isActive())
+        return;
     lastBytesAvailable = int(n);
-    // Further bytes are collected until the line has been quiet for a tick.
-    disconnect(ptSerialPort, &QSerialPort::readyRead, this, &MainWindow::ReadSerial);
     readSerialTimer.setInterval(QuietTimeMs);
     readSerialTimer.start();
 }
@@ -419,12 +428,17 @@ void MainWindow::HandleReadSerialTimeout()
         return;
     }
     readSerialTimer.stop();
+    CloseFrame();
+}
+
+void MainWindow::CloseFrame()
+{
     const QByteArray data = ptSerialPort->readAll();
+    const int n = data.size();
 
     if (!(isSpeedFreqPending || isLevelFreqPending) || n < SpectrumMinBytes) {
         qDebug() << "Receive:" << data.toHex();
         emit ModbusEncoding(data, u16(qMin(n, 0xFFFF)));
-        ConnectReadyRead();
         return;
     }
 
@@ -453,5 +467,4 @@ void MainWindow::HandleReadSerialTimeout()
         recvWorker->ReleaseSemphore();
     if (isAutoRun)
         autoRunTimer.start();
-    ConnectReadyRead();
 }

@@ -1,0 +1,182 @@
+// The one way the program's charts are built and kept cheap to animate.
+#include "chartsetup.h"
+
+#include "chart.h"
+#include "chartview.h"
+
+#include <QDateTimeAxis>
+#include <QEvent>
+#include <QGraphicsLineItem>
+#include <QGraphicsRectItem>
+#include <QGraphicsScene>
+#include <QLineSeries>
+#include <QPointer>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+using namespace QtCharts;
+
+namespace {
+
+constexpr int MarkerSize = 8;
+const QColor MarkerColour(32, 159, 223, 255);
+
+QFont AxisTitleFont()
+{
+    QFont font(QStringLiteral("ADMU13Lg"), 11);
+    font.setItalic(false);
+    return font;
+}
+
+// Keeps the frames of a chart's animations cheap and stops them where nobody
+// sees them.
+//
+// Every frame repaints the axis lines, grid and backgrounds with the series,
+// although most of them have not changed; each drawn once into a pixmap of its
+// own, a frame costs a fraction. (Not the labels: the framework's tick labels
+// vanish when cached.) The framework creates these items at the chart's first
+// layout and again when a resize changes them, so they are looked for before
+// the first paint after a show or a resize.
+//
+// A view that is hidden (another tab, a minimised window) animates without
+// being seen; it gets its animations back when it is shown again.
+class FrameSaver : public QObject
+{
+public:
+    explicit FrameSaver(ChartView *view)
+        : QObject(view), view(view), viewport(view->viewport()), chart(view->chart())
+    {
+        view->installEventFilter(this);
+        viewport->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A view being destroyed still reports its hiding; its chart may be gone.
+        if (!chart)
+            return false;
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Resize:
+            isStale = true;
+            if (watched == view && event->type() == QEvent::Show && isParked) {
+                isParked = false;
+                chart->setAnimationOptions(parkedOptions);
+            }
+            break;
+        case QEvent::Hide:
+            if (watched == view && !isParked) {
+                isParked = true;
+                parkedOptions = chart->animationOptions();
+                chart->setAnimationOptions(QChart::NoAnimation);
+            }
+            break;
+        case QEvent::Paint:
+            if (isStale && watched == viewport) {
+                isStale = false;
+                CacheStillItems();
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void CacheStillItems()
+    {
+        if (!chart->scene())
+            return;
+        for (QGraphicsItem *item : chart->scene()->items()) {
+            switch (item->type()) {
+            case QGraphicsLineItem::Type:
+            case QGraphicsRectItem::Type:
+                if (item->cacheMode() == QGraphicsItem::NoCache)
+                    item->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    ChartView *view;
+    QWidget *viewport;
+    QPointer<QChart> chart;
+    bool isStale = true;
+    bool isParked = false;
+    QChart::AnimationOptions parkedOptions;
+};
+
+QAbstractAxis *MakeAxis(const ChartSetup::Axis &spec, Chart *chart, Qt::Alignment alignment)
+{
+    QAbstractAxis *axis = nullptr;
+    if (spec.kind == ChartSetup::Axis::Kind::Time) {
+        auto *time = new QDateTimeAxis(chart);
+        if (spec.tickCount > 0)
+            time->setTickCount(spec.tickCount);
+        if (!spec.format.isEmpty())
+            time->setFormat(spec.format);
+        axis = time;
+    } else {
+        auto *value = new QValueAxis(chart);
+        if (spec.tickCount > 0)
+            value->setTickCount(spec.tickCount);
+        if (!spec.format.isEmpty())
+            value->setLabelFormat(spec.format);
+        axis = value;
+    }
+    if (!spec.title.isEmpty()) {
+        axis->setTitleText(spec.title);
+        axis->setTitleFont(AxisTitleFont());
+    }
+    chart->addAxis(axis, alignment);
+    if (auto *value = qobject_cast<QValueAxis *>(axis))
+        value->setRange(spec.min, spec.max);
+    return axis;
+}
+
+} // namespace
+
+ChartSetup ChartSetup::Live(const QString &timeTitle, const QString &valueTitle, double valueMax)
+{
+    ChartSetup setup;
+    setup.axisX.kind = Axis::Kind::Time;
+    setup.axisX.title = timeTitle;
+    setup.axisX.format = QStringLiteral("HH:mm:ss");
+    setup.axisX.tickCount = 5;
+    setup.axisY.title = valueTitle;
+    setup.axisY.max = valueMax;
+    return setup;
+}
+
+ChartSetup::Parts ChartSetup::Build(ChartView *view) const
+{
+    Parts parts;
+    parts.chart = new Chart;
+    parts.line = new QLineSeries(parts.chart);
+    parts.chart->addSeries(parts.line);
+    if (hasScatter) {
+        parts.scatter = new QScatterSeries(parts.chart);
+        parts.scatter->setMarkerSize(MarkerSize);
+        parts.scatter->setColor(MarkerColour);
+        parts.chart->addSeries(parts.scatter);
+    }
+    parts.axisX = MakeAxis(axisX, parts.chart, Qt::AlignBottom);
+    parts.axisY = MakeAxis(axisY, parts.chart, Qt::AlignLeft);
+    for (QAbstractAxis *axis : {parts.axisX, parts.axisY}) {
+        parts.line->attachAxis(axis);
+        if (parts.scatter)
+            parts.scatter->attachAxis(axis);
+    }
+
+    parts.chart->legend()->hide();
+    parts.chart->setAnimationOptions(QChart::AllAnimations);
+    parts.chart->setAnimationDuration(AnimationMs);
+    view->installChart(parts.chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    new FrameSaver(view);
+    return parts;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+
+class Chart;
+class ChartView;
+
+namespace QtCharts {
+class QAbstractAxis;
+class QLineSeries;
+class QScatterSeries;
+} // namespace QtCharts
+
+// How the program builds a chart into its view: a line series, optionally a
+// scatter series of hoverable points on it, over a horizontal and a vertical
+// axis. What tells one chart from another is given as data; the rest (look,
+// animations, what keeps their frames cheap) is the same for every chart
+// built here.
+class ChartSetup
+{
+public:
+    // Long enough to read as motion (the new point slides in, the time axis
+    // moves), short enough that a sample a second costs little CPU.
+    static constexpr int AnimationMs = 150;
+
+    struct Axis
+    {
+        enum class Kind
+        {
+            Time,
+            Value
+        };
+        Kind kind = Kind::Value;
+        QString title;
+        // Label format; empty leaves the framework's.
+        QString format;
+        // 0 leaves the framework's.
+        int tickCount = 0;
+        // Value axes only.
+        double min = 0;
+        double max = 0;
+    };
+
+    // What Build made; the view owns the chart, the chart everything else.
+    struct Parts
+    {
+        Chart *chart = nullptr;
+        QtCharts::QLineSeries *line = nullptr;
+        QtCharts::QScatterSeries *scatter = nullptr;
+        QtCharts::QAbstractAxis *axisX = nullptr;
+        QtCharts::QAbstractAxis *axisY = nullptr;
+    };
+
+    // A live chart: values against the time of day, newest point marked.
+    static ChartSetup Live(const QString &timeTitle, const QString &valueTitle, double valueMax);
+
+    Parts Build(ChartView *view) const;
+
+    Axis axisX;
+    Axis axisY;
+    bool hasScatter = true;
+};
