@@ -44,6 +44,6 @@ grep -q "<release version=\"$version\"" "$u/share/metainfo/$id.metainfo.xml" || 
 gzip -dc "$u/share/man/man1/radarflow.1.gz" | grep -q "^\.TH .*\"radarflow $version\"" || fail "man page version"
 gzip -dc "$u/share/doc/radarflow/changelog.gz" | head -1 | grep -qF "radarflow ($version)" || fail "changelog version"
 mkdir -p "$dest/work" && cd "$dest/work"
-out=$(timeout 30 "$u/bin/radarflow" --version 2>/dev/null) || true
-[ "$out" = "radarflow $version" ] || fail "radarflow --version printed '$out', not 'radarflow $version'"
+out=$(timeout 10 "$u/bin/radarflow" --version 2>/dev/null) || true
+[ "$out" = "radarflow $version" ] || fail "radarflow --version: '$(echo "$out" | head -1)', not 'radarflow $version'"
 echo "PASS: installed tree of radarflow $version"
