@@ -30,7 +30,9 @@ install_packages() {
 # build_project [TARGET...]: configures, then builds the targets named, or all.
 build_project() {
     cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    local targets=()
-    [ $# -gt 0 ] && targets=(--target "$@")
-    cmake --build "$BUILD_DIR" --parallel "$(nproc)" ${targets[@]+"${targets[@]}"}
+    if [ $# -gt 0 ]; then
+        cmake --build "$BUILD_DIR" --parallel "$(nproc)" --target "$@"
+    else
+        cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+    fi
 }
