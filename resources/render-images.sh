@@ -53,7 +53,15 @@ plain circle circle-e
 plain rectangle rectangle-e
 plain combination u-e
 
+# hicolor SIZE SOURCE: the desktop's application icon at one size, named after the program.
+hicolor() {
+    rsvg-convert -w "$1" -h "$1" "$src/$2.svg" -o "$here/icons/$1.png"
+}
+
 png logo 64 64
 png ExeLogo 256 256 "$src/logo.svg"
 ico app logo logo-small
 ico logo-n logo-n logo-n-small
+mkdir -p "$here/icons"
+for s in 16 24; do hicolor $s logo-small; done
+for s in 32 48 64 128 256; do hicolor $s logo; done

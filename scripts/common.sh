@@ -1,4 +1,4 @@
-# Shared by scripts/run and scripts/test: installs what is missing and builds.
+# Shared by scripts/run, scripts/test and scripts/package: installs what is missing and builds.
 # shellcheck shell=bash
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -28,7 +28,12 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# build_project [TARGET...]: configures, then builds the targets named, or all.
 build_project() {
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    if [ $# -gt 0 ]; then
+        cmake --build "$BUILD_DIR" --parallel "$(nproc)" --target "$@"
+    else
+        cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+    fi
 }
