@@ -1,5 +1,6 @@
 #include "loghandler.h"
 #include "mainwindow.h"
+#include "shutdownsignals.h"
 
 #include <QApplication>
 #include <QTranslator>
@@ -18,5 +19,8 @@ int main(int argc, char *argv[])
     window.grabGesture(Qt::PanGesture);
     window.grabGesture(Qt::PinchGesture);
     window.showMaximized();
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &window,
+                     &MainWindow::EndRunAndQuit);
     return app.exec();
 }

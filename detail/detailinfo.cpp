@@ -4,6 +4,7 @@
 #include "callout.h"
 #include "chart.h"
 #include "chartview.h"
+#include "runfile.h"
 
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -16,7 +17,6 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QVector>
-#include <QXmlStreamReader>
 
 using namespace QtCharts;
 
@@ -26,41 +26,6 @@ const char *const timeFormat = "yyyy-MM-dd HH:mm:ss";
 // The chart opens on the last 20 seconds of a run; zoom and pan reach the rest.
 const qint64 windowMs = 20 * 1000;
 const double valueFloor = -0.0001;
-
-// Reads the row times "yyyy-MM-dd HH:mm:ss" as local time. Converting each
-// time through the time zone costs a look at the zone file; the rows of a run
-// share their hour for minutes on end, so the hour is converted once and the
-// minutes and seconds are added to it.
-class RowTimeReader
-{
-public:
-    QDateTime Read(const QString &text)
-    {
-        if (text.size() != 19 || text[13] != QLatin1Char(':') || text[16] != QLatin1Char(':'))
-            return QDateTime::fromString(text, QString::fromLatin1(timeFormat));
-        for (int i : {14, 15, 17, 18}) {
-            if (!text[i].isDigit())
-                return QDateTime();
-        }
-        const int minute = text.midRef(14, 2).toInt();
-        const int second = text.midRef(17, 2).toInt();
-        if (minute > 59 || second > 59)
-            return QDateTime();
-        const QStringRef hour = text.leftRef(13);
-        if (hour != cachedHour) {
-            cachedHour = hour.toString();
-            hourStart = QDateTime::fromString(cachedHour + QStringLiteral(":00:00"),
-                                              QString::fromLatin1(timeFormat));
-        }
-        if (!hourStart.isValid())
-            return QDateTime();
-        return hourStart.addSecs(minute * 60 + second);
-    }
-
-private:
-    QString cachedHour;
-    QDateTime hourStart;
-};
 
 void FitValueAxis(QValueAxis *axis, double maximum)
 {
@@ -153,9 +118,14 @@ void DetailInfo::LoadFile()
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug() << "Open file failed";
         qDebug() << file.errorString();
+        ShowWarning(QFile::exists(fileName)
+                        ? tr("测量文件无法读取：%1\n%2").arg(fileName, file.errorString())
+                        : tr("测量文件不存在：%1").arg(fileName));
         return;
     }
     qDebug() << fileName << "open file success";
+    const RunFile content = RunFile::Read(&file);
+    file.close();
 
     // The points are gathered first and handed to each series in one
     // replace: appending 3000 points one by one redraws the chart each time.
@@ -165,46 +135,19 @@ void DetailInfo::LoadFile()
     double maxSpeed = 0;
     double maxLevel = 0;
     double maxQuantity = 0;
-    QDateTime first;
-    QDateTime last;
-
-    QXmlStreamReader reader(&file);
-    RowTimeReader timeReader;
-    bool isInRow = false;
-    QStringList values;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && reader.name() == QLatin1String("Row")) {
-            isInRow = true;
-        } else if (token == QXmlStreamReader::Characters && isInRow && !reader.isWhitespace()) {
-            values.append(reader.text().toString());
-        } else if (token == QXmlStreamReader::EndElement && reader.name() == QLatin1String("Row")) {
-            if (values.size() != 4)
-                qDebug() << "read xml error";
-            const QDateTime time = timeReader.Read(values.value(0));
-            // A row short of values, or without a time, is left out: its
-            // missing values are never read as zeros.
-            if (values.size() >= 4 && time.isValid()) {
-                const double x = time.toMSecsSinceEpoch();
-                const double speedValue = values[1].toDouble();
-                const double levelValue = values[2].toDouble();
-                const double quantityValue = values[3].toDouble();
-                speedPoints.append(QPointF(x, speedValue));
-                levelPoints.append(QPointF(x, levelValue));
-                quantityPoints.append(QPointF(x, quantityValue));
-                maxSpeed = qMax(maxSpeed, speedValue);
-                maxLevel = qMax(maxLevel, levelValue);
-                maxQuantity = qMax(maxQuantity, quantityValue);
-                if (!first.isValid())
-                    first = time;
-                last = time;
-            }
-            values.clear();
-            isInRow = false;
-        }
+    for (const RunFile::Row &row : content.rows) {
+        const double x = row.time.toMSecsSinceEpoch();
+        speedPoints.append(QPointF(x, row.speed));
+        levelPoints.append(QPointF(x, row.level));
+        quantityPoints.append(QPointF(x, row.quantity));
+        maxSpeed = qMax(maxSpeed, row.speed);
+        maxLevel = qMax(maxLevel, row.level);
+        maxQuantity = qMax(maxQuantity, row.quantity);
     }
 
-    if (first.isValid()) {
+    if (!content.rows.isEmpty()) {
+        const QDateTime first = content.rows.first().time;
+        const QDateTime last = content.rows.last().time;
         const bool isLong = first.msecsTo(last) > windowMs;
         const QDateTime from = isLong ? last.addMSecs(-windowMs) : first;
         const QDateTime to = isLong ? last : first.addMSecs(windowMs);
@@ -223,10 +166,23 @@ void DetailInfo::LoadFile()
     quantity.lineSeries->replace(quantityPoints);
     quantity.scatterSeries->replace(quantityPoints);
 
-    // A file cut short by a killed program ends here; its rows stay plotted.
-    if (reader.hasError())
-        qDebug() << "error: " << reader.errorString();
-    file.close();
+    // What could be read stays plotted; the operator learns what could not.
+    QStringList problems;
+    if (!content.isComplete) {
+        qDebug() << "error: " << content.errorString;
+        problems << tr("文件不完整或已损坏（%1）").arg(content.errorString);
+    }
+    if (content.unreadableRows > 0)
+        problems << tr("%1 行数据无法读取").arg(content.unreadableRows);
+    if (!problems.isEmpty())
+        ShowWarning(tr("测量文件 %1：%2。已显示可读取的 %3 行。")
+                        .arg(fileName, problems.join(tr("，")))
+                        .arg(content.rows.size()));
+}
+
+void DetailInfo::ShowWarning(const QString &text)
+{
+    QMessageBox::warning(this, tr("警告"), text, QMessageBox::Ok);
 }
 
 void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)

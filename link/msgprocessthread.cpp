@@ -101,7 +101,9 @@ void MsgProcessThread::ReadInputRegister(u16 usAddr, u16 usCount)
 void MsgProcessThread::ModbusEncoding(QByteArray byteArray, u16 usLen)
 {
     const unsigned result = ptModbus->MBEncoding(byteArray, usLen);
-    if (result <= MB_EX_SLAVE_DEVICE_FAILURE) {
+    // An exception answer is an answer: the transaction is over, and the
+    // refused request is not sent again.
+    if (result <= MB_EX_SLAVE_DEVICE_FAILURE || result == MB_EX_EXCEPTION_ANSWER) {
         if (OpenGate())
             emit RecvMsgSucceed();
     } else if (result == MB_EX_NEED_RELEASE) {

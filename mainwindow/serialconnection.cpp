@@ -75,7 +75,7 @@ quint8 MainWindow::ChosenDevAddr() const
         text = text.mid(2);
     bool ok = false;
     const uint value = text.toUInt(&ok, 16);
-    return ok ? quint8(value & 0xFF) : 0;
+    return ok && value <= 0xFF ? quint8(value) : 0;
 }
 
 void MainWindow::on_pushButtonUpdatePort_clicked()
@@ -105,6 +105,12 @@ void MainWindow::on_pushButtonUartConnect_clicked()
 
 void MainWindow::OpenConnection()
 {
+    // Text that is no address would talk to the broadcast address 0.
+    const bool isDiscovery = ui->comboBoxDevAddr->currentText() == tr("查地址");
+    if (!isDiscovery && ChosenDevAddr() == 0) {
+        ShowWarning(tr("输入参数有误，请输入正确参数！"));
+        return;
+    }
     const QString portName = ui->comboBoxPort->currentText();
     ptSerialPort = new QSerialPort;
     ptSerialPort->setPortName(portName);
@@ -160,7 +166,7 @@ void MainWindow::OpenConnection()
     connect(sendWorker, &MsgProcessThread::SendMsgSucceed, this, &MainWindow::SendMsgSucceedSlot);
     connect(recvWorker, &MsgProcessThread::RecvMsgSucceed, this, &MainWindow::RecvMsgSucceedSlot);
 
-    if (ui->comboBoxDevAddr->currentText() == tr("查地址")) {
+    if (isDiscovery) {
         ptModbus->SetDevAddr(Modbus::DiscoveryAddr);
         emit ReadHoldingRegister(ModbusRegister::DevAddrReg, 1);
     } else {
@@ -194,6 +200,7 @@ void MainWindow::StopWorkers()
 void MainWindow::CloseConnection()
 {
     isPortOpen = false;
+    isPollPending = false;
     readSerialTimer.stop();
     recvTimeoutTimer.stop();
 
