@@ -182,7 +182,11 @@ void DetailInfo::LoadFile()
 
 void DetailInfo::ShowWarning(const QString &text)
 {
-    QMessageBox::warning(this, tr("警告"), text, QMessageBox::Ok);
+    // Over the charts, not before them: the dialog is not yet running when
+    // the file is read.
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("警告"), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)

@@ -9,6 +9,7 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QXmlStreamWriter>
@@ -316,11 +317,14 @@ bool MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
 
 QStringList MeasurementFile::RunFiles()
 {
+    // Named after the start of their run; other files are not ours to touch.
+    static const QRegularExpression runName(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}_\\d{2}_\\d{2}(_\\d+)?\\.xml$"));
     const QDir folder(XmlFolder(false));
     QStringList paths;
     for (const QString &name :
          folder.entryList({QStringLiteral("*.xml")}, QDir::Files, QDir::Name)) {
-        if (name != headName && name != tailName)
+        if (runName.match(name).hasMatch())
             paths << folder.absoluteFilePath(name);
     }
     return paths;

@@ -61,7 +61,7 @@ public:
     // A file the history already lists is only looked at, never read whole.
     static std::optional<HistoryRecord> Recover(const QString &path, bool isListed, bool *isChanged,
                                                 QString *error);
-    // The run files of the "xml" folder, templates left out.
+    // The run files of the "xml" folder: those named after a run's start.
     static QStringList RunFiles();
 
 private:

@@ -273,6 +273,8 @@ void MainWindow::ExceptionAnswer(quint8 ucFunction, quint8 ucCode)
         // The blocks still queued behind the refused one are not sent.
         if (sendWorker)
             QCoreApplication::removePostedEvents(sendWorker, QEvent::MetaCall);
+        MsgProcessThread::ResumeHoldingReads();
+        isPollPending = false;
         WarnLater(tr("设备拒绝读出设置（异常码 %1），读出设置已停止。").arg(code));
         break;
     case 0x06:

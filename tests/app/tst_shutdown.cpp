@@ -1,7 +1,6 @@
-// Ending the program from outside mid-run: SIGTERM, SIGHUP and SIGINT end the
-// run as the operator's stop would and quit with 0; after SIGKILL the next
-// start of the built program recovers the run, and the start after that
-// changes nothing.
+// Ending the program from outside mid-run: SIGTERM and SIGHUP end the run as
+// the operator's stop would and quit with 0; after SIGKILL the next start of
+// the built program recovers the run, and the start after that changes nothing.
 #include "mainwindow.h"
 #include "shutdownsignals.h"
 #include "simprocess.h"
@@ -12,22 +11,18 @@
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 
 namespace {
 
-const char *const childVariable = "TST_SHUTDOWN_CHILD";
-
-// The program's window and shutdown hook, its port opened on the simulator
-// and a run polling each second: what an operator leaves running.
+// The program's window and shutdown hook as main() makes them, the port open
+// on the simulator and a run polling each second: what an operator leaves.
 int RunChild(int argc, char **argv)
 {
     QApplication app(argc, argv);
     MainWindow window;
-    window.show();
     ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &ShutdownSignals::received, &window,
                      &MainWindow::EndRunAndQuit);
@@ -35,16 +30,21 @@ int RunChild(int argc, char **argv)
     ports->setCurrentIndex(ports->findText(qEnvironmentVariable("RADARFLOW_PORTS")));
     window.findChild<QLineEdit *>("lineEditAutoRunIntvel")->setText("1");
     window.findChild<QPushButton *>("pushButtonUartConnect")->click();
-    QTimer::singleShot(1000, &window,
+    QTimer::singleShot(1000,
                        [&] { window.findChild<QPushButton *>("pushButtonAutoRun70")->click(); });
     return app.exec();
 }
 
-QByteArray RunFileBytes(const QDir &dir)
+QByteArray Read(const QString &path)
 {
-    const QStringList names = QDir(dir.filePath("xml")).entryList({"20*.xml"}, QDir::Files);
-    QFile file(dir.filePath("xml/") + names.value(0));
-    return names.size() == 1 && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString RunFile(const QDir &dir)
+{
+    const QDir xml(dir.filePath("xml"));
+    return xml.filePath(xml.entryList({"20*"}).value(0));
 }
 
 int HistoryRows(const QDir &dir)
@@ -59,18 +59,6 @@ int HistoryRows(const QDir &dir)
     }
     QSqlDatabase::removeDatabase("check");
     return rows;
-}
-
-void Start(QProcess &process, const QString &program, const QString &folder, const QString &link)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("RADARFLOW_PORTS", link);
-    if (program == QCoreApplication::applicationFilePath())
-        env.insert(childVariable, "1");
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(folder);
-    process.start(program, QStringList());
 }
 
 } // namespace
@@ -95,50 +83,53 @@ void tst_Shutdown::endFromOutside_data()
 void tst_Shutdown::endFromOutside()
 {
     QFETCH(int, signalNumber);
+    const bool isKilled = signalNumber == SIGKILL;
     QTemporaryDir folder;
     const QDir dir(folder.path());
     SimProcess sim({"--baud", "0", "--reply-delay", "0", "--calm"});
     QVERIFY(sim.isReady());
-
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("RADARFLOW_PORTS", sim.linkPath());
     QProcess child;
-    Start(child, QCoreApplication::applicationFilePath(), folder.path(), sim.linkPath());
-    QTRY_VERIFY_WITH_TIMEOUT(RunFileBytes(dir).count("</Row>") >= 3, 20000);
+    child.setWorkingDirectory(folder.path());
+    env.insert("TST_SHUTDOWN_CHILD", "1");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    QTRY_VERIFY_WITH_TIMEOUT(Read(RunFile(dir)).count("</Row>") >= 3, 20000);
+    const QString path = RunFile(dir);
     ::kill(pid_t(child.processId()), signalNumber);
     QVERIFY(child.waitForFinished(10000));
-    const bool isKilled = signalNumber == SIGKILL;
     QCOMPARE(child.exitStatus(), isKilled ? QProcess::CrashExit : QProcess::NormalExit);
     QCOMPARE(child.exitCode(), isKilled ? child.exitCode() : 0);
-    QCOMPARE(RunFileBytes(dir).contains("</Table>"), !isKilled);
+    QCOMPARE(Read(path).contains("</Table>"), !isKilled);
     QCOMPARE(HistoryRows(dir), isKilled ? 0 : 1);
 
+    env.remove("TST_SHUTDOWN_CHILD");
     QByteArray afterFirst;
     for (int start = 1; start <= 2; ++start) {
         QProcess program;
-        Start(program, RADARFLOW_PROGRAM, folder.path(), sim.linkPath());
-        // Its signal handlers are in place once it says so in its log.
-        const auto ready = [&] {
-            QFile log(dir.filePath("log.txt"));
-            return log.open(QIODevice::ReadOnly) &&
-                   log.readAll().count("end the program cleanly") == start;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(ready(), 20000);
+        program.setWorkingDirectory(folder.path());
+        program.setProcessEnvironment(env);
+        program.start(RADARFLOW_PROGRAM, QStringList());
+        // Its signal handlers are in place once its log says so.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Read(dir.filePath("log.txt")).count("end the program cleanly") == start, 20000);
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
         QCOMPARE(HistoryRows(dir), 1);
-        if (start == 1)
-            afterFirst = RunFileBytes(dir);
+        afterFirst = start == 1 ? Read(path) : afterFirst;
     }
-    const QByteArray bytes = RunFileBytes(dir);
+    const QByteArray bytes = Read(path);
     QCOMPARE(bytes, afterFirst);
-    QVERIFY(
-        bytes.contains(QString("ss:ExpandedRowCount=\"%1\"").arg(bytes.count("<Row>")).toUtf8()));
+    QVERIFY(bytes.contains("ss:ExpandedRowCount=\"" + QByteArray::number(bytes.count("<Row>"))));
 }
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsSet(childVariable))
+    if (qEnvironmentVariableIsSet("TST_SHUTDOWN_CHILD"))
         return RunChild(argc, argv);
     QCoreApplication app(argc, argv);
     tst_Shutdown test;
