@@ -216,51 +216,26 @@ void tst_Faults::operatorActions_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("shown"); // status bar, or the warning box
     QTest::addColumn<bool>("isSent");
-    QTest::newRow("0x03 read-back refused")
-        << "exception 3:2"
-        << ""
-        << ""
-        << "pushButtonReadAll"
-        << "设备拒绝读出设置（异常码 02），读出设置已停止。" << true;
-    QTest::newRow("0x04 poll refused") << "exception 4:2"
-                                       << "lineEditAutoRunIntvel"
-                                       << "1"
-                                       << "pushButtonAutoRun70"
-                                       << "设备返回异常码 02" << true;
-    QTest::newRow("0x06 write refused") << "exception 6:3"
-                                        << "lineEditSleepTime"
-                                        << "10"
-                                        << "pushButtonSleepTime"
-                                        << "设置写入失败" << true;
-    QTest::newRow("0x10 geometry refused") << "exception 16:4"
-                                           << "lineEditRadius"
-                                           << "2"
-                                           << "pushButtonWriteParameter"
-                                           << "参数设置失败" << true;
-    QTest::newRow("threshold 0") << ""
-                                 << "lineEditThreshold70"
-                                 << "0"
-                                 << "pushButtonThreshold70" << badInput << false;
-    QTest::newRow("threshold 1") << ""
-                                 << "lineEditThreshold70"
-                                 << "1"
-                                 << "pushButtonThreshold70"
-                                 << "设置写入成功" << true;
-    QTest::newRow("0x10 as a count") << ""
-                                     << "lineSpeedFilterTimes"
-                                     << "0x10"
-                                     << "pushButtonSpeedFilterTimes" << badInput << false;
-    QTest::newRow("1e2 as a radius") << ""
-                                     << "lineEditRadius"
-                                     << "1e2"
-                                     << "pushButtonWriteParameter" << badInput << false;
+    const auto row = [](const char *name, const char *refusal, const char *field, const char *text,
+                        const char *button, const QString &shown) {
+        QTest::newRow(name) << refusal << field << text << button << shown << (shown != badInput);
+    };
+    row("0x03 read-back refused", "exception 3:2", "", "", "pushButtonReadAll",
+        "设备拒绝读出设置（异常码 02），读出设置已停止。");
+    row("0x04 poll refused", "exception 4:2", "lineEditAutoRunIntvel", "1", "pushButtonAutoRun70",
+        "设备返回异常码 02");
+    row("0x06 write refused", "exception 6:3", "lineEditSleepTime", "10", "pushButtonSleepTime",
+        "设置写入失败");
+    row("0x10 geometry refused", "exception 16:4", "lineEditRadius", "2",
+        "pushButtonWriteParameter", "参数设置失败");
+    row("threshold 0", "", "lineEditThreshold70", "0", "pushButtonThreshold70", badInput);
+    row("threshold 1", "", "lineEditThreshold70", "1", "pushButtonThreshold70", "设置写入成功");
+    row("0x10 as a count", "", "lineSpeedFilterTimes", "0x10", "pushButtonSpeedFilterTimes",
+        badInput);
+    row("1e2 as a radius", "", "lineEditRadius", "1e2", "pushButtonWriteParameter", badInput);
     // Last: the instrument answers at its new address from now on.
-    QTest::newRow("address changed: hint")
-        << ""
-        << "lineEditNewDevAddr"
-        << "0x0a"
-        << "pushButtonChangeAddr"
-        << "设置写入成功，请在地址框中选择新地址 0x0A 并重新打开串口" << true;
+    row("address changed: hint", "", "lineEditNewDevAddr", "0x0a", "pushButtonChangeAddr",
+        "设置写入成功，请在地址框中选择新地址 0x0A 并重新打开串口");
 }
 
 void tst_Faults::operatorActions()
