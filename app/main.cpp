@@ -2,6 +2,7 @@
 #include "csvexport.h"
 #include "loghandler.h"
 #include "mainwindow.h"
+#include "shutdownsignals.h"
 
 #include <QApplication>
 #include <QDir>
@@ -111,6 +112,11 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.grabGesture(Qt::PanGesture);
     window.grabGesture(Qt::PinchGesture);
+    // SIGTERM, SIGINT and SIGHUP end a running measurement as the operator's
+    // stop would, so a station stopped by systemd loses nothing.
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &window,
+                     &MainWindow::EndRunAndQuit);
     window.StartStation(station);
     if (!station.isHeadless)
         window.showMaximized();

@@ -5,7 +5,7 @@
 #include "chart.h"
 #include "chartview.h"
 #include "csvexport.h"
-#include "runfilereader.h"
+#include "runfile.h"
 #include "runseries.h"
 
 #include <QDateTime>
@@ -124,9 +124,14 @@ void DetailInfo::LoadFile()
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug() << "Open file failed";
         qDebug() << file.errorString();
+        ShowWarning(QFile::exists(fileName)
+                        ? tr("测量文件无法读取：%1\n%2").arg(fileName, file.errorString())
+                        : tr("测量文件不存在：%1").arg(fileName));
         return;
     }
     qDebug() << fileName << "open file success";
+    const RunFile content = RunFile::Read(&file);
+    file.close();
 
     // The points are gathered first and handed to each series in one
     // replace: appending 3000 points one by one redraws the chart each time.
@@ -136,42 +141,19 @@ void DetailInfo::LoadFile()
     double maxSpeed = 0;
     double maxLevel = 0;
     double maxQuantity = 0;
-    QDateTime first;
-    QDateTime last;
-
-    RunFileReader reader(&file);
-    QStringList values;
-    while (reader.ReadRow(values)) {
-        // Rows hold four values, or eight since the air gap, the discharge
-        // and the signal strengths are recorded too; the charts show the
-        // first four.
-        if (values.size() != RunFileReader::OldColumnCount &&
-            values.size() != RunFileReader::ColumnCount)
-            qDebug() << "read xml error";
-        const QDateTime time = reader.RowTime(values.value(0));
-        // A row short of values, or without a time, is left out: its
-        // missing values are never read as zeros.
-        bool isComplete = values.size() >= RunFileReader::OldColumnCount && time.isValid();
-        for (int i = 1; isComplete && i < RunFileReader::OldColumnCount; ++i)
-            isComplete = !values[i].isEmpty();
-        if (!isComplete)
-            continue;
-        const double x = time.toMSecsSinceEpoch();
-        const double speedValue = values[1].toDouble();
-        const double levelValue = values[2].toDouble();
-        const double quantityValue = values[3].toDouble();
-        speedPoints.append(QPointF(x, speedValue));
-        levelPoints.append(QPointF(x, levelValue));
-        quantityPoints.append(QPointF(x, quantityValue));
-        maxSpeed = qMax(maxSpeed, speedValue);
-        maxLevel = qMax(maxLevel, levelValue);
-        maxQuantity = qMax(maxQuantity, quantityValue);
-        if (!first.isValid())
-            first = time;
-        last = time;
+    for (const RunFile::Row &row : content.rows) {
+        const double x = row.time.toMSecsSinceEpoch();
+        speedPoints.append(QPointF(x, row.speed));
+        levelPoints.append(QPointF(x, row.level));
+        quantityPoints.append(QPointF(x, row.quantity));
+        maxSpeed = qMax(maxSpeed, row.speed);
+        maxLevel = qMax(maxLevel, row.level);
+        maxQuantity = qMax(maxQuantity, row.quantity);
     }
 
-    if (first.isValid()) {
+    if (!content.rows.isEmpty()) {
+        const QDateTime first = content.rows.first().time;
+        const QDateTime last = content.rows.last().time;
         const bool isLong = first.msecsTo(last) > windowMs;
         const QDateTime from = isLong ? last.addMSecs(-windowMs) : first;
         const QDateTime to = isLong ? last : first.addMSecs(windowMs);
@@ -190,12 +172,29 @@ void DetailInfo::LoadFile()
     quantity.lineSeries->replace(quantityPoints);
     quantity.scatterSeries->replace(quantityPoints);
 
-    ui->pushButtonWholeRun->setEnabled(first.isValid());
+    ui->pushButtonWholeRun->setEnabled(!content.rows.isEmpty());
 
-    // A file cut short by a killed program ends here; its rows stay plotted.
-    if (reader.hasError())
-        qDebug() << "error: " << reader.errorString();
-    file.close();
+    // What could be read stays plotted; the operator learns what could not.
+    QStringList problems;
+    if (!content.isComplete) {
+        qDebug() << "error: " << content.errorString;
+        problems << tr("文件不完整或已损坏（%1）").arg(content.errorString);
+    }
+    if (content.unreadableRows > 0)
+        problems << tr("%1 行数据无法读取").arg(content.unreadableRows);
+    if (!problems.isEmpty())
+        ShowWarning(tr("测量文件 %1：%2。已显示可读取的 %3 行。")
+                        .arg(fileName, problems.join(tr("，")))
+                        .arg(content.rows.size()));
+}
+
+void DetailInfo::ShowWarning(const QString &text)
+{
+    // Over the charts, not before them: the dialog is not yet running when
+    // the file is read.
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("警告"), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void DetailInfo::ShowWholeRun()

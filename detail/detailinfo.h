@@ -59,6 +59,7 @@ private:
     void InitPlot(Plot &plot, ChartView *view, const QString &valueTitle);
     void LoadFile();
     void ShowExportResult(bool isSucceed);
+    void ShowWarning(const QString &text);
 
     Ui::DetailInfo *ui;
     QString fileName;

@@ -12,12 +12,14 @@ RunFileReader::RunFileReader(QIODevice *device) : reader(device) {}
 bool RunFileReader::ReadRow(QStringList &cells)
 {
     cells.clear();
-    bool isInRow = false;
+    isInRow = false;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::EndElement && isInRow &&
-            reader.name() == QLatin1String("Row"))
+            reader.name() == QLatin1String("Row")) {
+            isInRow = false;
             return true;
+        }
         if (token != QXmlStreamReader::StartElement)
             continue;
         const QStringRef name = reader.name();

@@ -28,11 +28,14 @@ public:
     // the text is no such time.
     QDateTime RowTime(const QString &text);
 
+    // Reading stopped inside a row: the file was cut there.
+    bool isInsideRow() const { return isInRow; }
     bool hasError() const { return reader.hasError(); }
     QString errorString() const { return reader.errorString(); }
 
 private:
     QXmlStreamReader reader;
+    bool isInRow = false;
     // Converting each time through the time zone costs a look at the zone
     // file; the rows of a run share their hour for minutes on end, so the
     // hour is converted once and the minutes and seconds are added to it.

@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         usLen = u16(usLen > (selector >> 4) ? usLen - (selector >> 4) : 0);
 
     const eMBException result = codec.MBEncoding(frame, usLen);
-    // Results are a result code or an exception's low four bits, never more.
-    if (result > MB_EX_TRUNCATED)
+    // Results are one of the result codes, never more.
+    if (result > MB_EX_EXCEPTION_ANSWER)
         __builtin_trap();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "detailinfo.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QSqlDatabase>
@@ -9,6 +10,7 @@
 #include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
+#include <QStringList>
 
 namespace {
 
@@ -29,6 +31,15 @@ const char *const selectAll = "select * from history order by id desc";
 
 const int operationColumn = 8;
 
+const char *const fileName = "database.db";
+const char *const columnNames[] = {"id",  "startTime", "durationTime", "count",    "min",
+                                   "max", "average",   "filePath",     "operation"};
+// SQLite's answers for a file that is no database, or a damaged one.
+const char *const notADatabase = "26";
+const char *const corrupt = "11";
+// Another program holding the file is waited for this long at most.
+const char *const busyTimeout = "QSQLITE_BUSY_TIMEOUT=2000";
+
 } // namespace
 
 Database::Database(QObject *parent) : QObject(parent)
@@ -36,12 +47,90 @@ Database::Database(QObject *parent) : QObject(parent)
     if (!QSqlDatabase::drivers().contains(QStringLiteral("QSQLITE")))
         qDebug() << "Unable to load database";
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(QStringLiteral("database.db"));
-    if (!db.open())
-        qDebug() << "open database failed" << db.lastError().text();
-    // Fails on every start but the first: the table is already there.
-    QSqlQuery create(db);
-    create.exec(QString::fromLatin1(createStatement));
+    db.setDatabaseName(QString::fromLatin1(fileName));
+    db.setConnectOptions(QString::fromLatin1(busyTimeout));
+
+    QString reason;
+    Health health = Open(&reason);
+    if (health == Health::Damaged) {
+        qWarning() << "history database damaged:" << reason;
+        QString keptAs;
+        if (PutAside(&keptAs)) {
+            health = Open(&reason);
+            if (health == Health::Healthy)
+                problem =
+                    tr("历史数据库已损坏（%1），已另存为 %2 并新建数据库。").arg(reason, keptAs);
+        } else {
+            reason = tr("损坏的数据库无法改名（%1）").arg(reason);
+            health = Health::Unavailable;
+        }
+    }
+    isOpen = health == Health::Healthy;
+    if (!isOpen) {
+        problem = tr("历史记录不可用：%1").arg(reason);
+        qWarning() << "open database failed" << reason;
+    }
+}
+
+Database::Health Database::Open(QString *reason)
+{
+    QSqlDatabase db = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
+    if (!db.open()) {
+        *reason = db.lastError().text();
+        return Health::Unavailable;
+    }
+    // SQLite reads the file only now: garbage and locks show here.
+    QSqlQuery columns(db);
+    if (!columns.exec(QStringLiteral("pragma table_info(history)"))) {
+        const QSqlError error = columns.lastError();
+        *reason = error.text();
+        const QString code = error.nativeErrorCode();
+        db.close();
+        return code == QLatin1String(notADatabase) || code == QLatin1String(corrupt)
+                   ? Health::Damaged
+                   : Health::Unavailable;
+    }
+    QStringList names;
+    while (columns.next())
+        names << columns.value(1).toString();
+    columns.finish();
+    if (names.isEmpty()) {
+        QSqlQuery create(db);
+        if (create.exec(QString::fromLatin1(createStatement)))
+            return Health::Healthy;
+        *reason = create.lastError().text();
+        db.close();
+        return Health::Unavailable;
+    }
+    QStringList expected;
+    for (const char *name : columnNames)
+        expected << QString::fromLatin1(name);
+    if (names == expected)
+        return Health::Healthy;
+    *reason = tr("history 表的列不符：%1").arg(names.join(QLatin1Char(',')));
+    db.close();
+    return Health::Damaged;
+}
+
+bool Database::PutAside(QString *newName)
+{
+    *newName =
+        QStringLiteral("database_damaged_%1.db")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss")));
+    return QFile::rename(QString::fromLatin1(fileName), *newName);
+}
+
+QSet<QString> Database::listedFiles() const
+{
+    QSet<QString> files;
+    if (!isOpen)
+        return files;
+    QSqlQuery select;
+    if (select.exec(QStringLiteral("select filePath from history"))) {
+        while (select.next())
+            files.insert(select.value(0).toString());
+    }
+    return files;
 }
 
 Database::~Database()
@@ -92,7 +181,8 @@ bool Database::insertRecord(const HistoryRecord &record)
     insert.addBindValue(record.average);
     insert.addBindValue(record.filePath);
     if (!insert.exec()) {
-        qDebug() << "history row not entered:" << insert.lastError().text();
+        lastErrorText = insert.lastError().text();
+        qDebug() << "history row not entered:" << lastErrorText;
         return false;
     }
     return true;

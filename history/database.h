@@ -4,6 +4,8 @@
 
 #include <QModelIndex>
 #include <QObject>
+#include <QSet>
+#include <QString>
 
 class QSqlQueryModel;
 
@@ -24,8 +26,21 @@ public:
         All
     };
 
+    // A file that is no database or holds another history table is put
+    // aside under a new name, never deleted, and a fresh one is made. One
+    // that stays locked or cannot be opened leaves the history unavailable;
+    // startupProblem() then says why.
     explicit Database(QObject *parent = nullptr);
     ~Database() override;
+
+    // Empty when the history opened as it should; otherwise what the operator
+    // is told once at start.
+    QString startupProblem() const { return problem; }
+    bool isAvailable() const { return isOpen; }
+    // Why the last insert failed.
+    QString lastError() const { return lastErrorText; }
+    // The measurement files the history lists.
+    QSet<QString> listedFiles() const;
 
     // The model the history view shows: all rows, newest first. Created on
     // the first call, a child of the store.
@@ -50,7 +65,18 @@ public slots:
     void deleteRowFromTable(QModelIndex index);
 
 private:
+    enum class Health
+    {
+        Healthy,
+        Damaged,
+        Unavailable
+    };
+    Health Open(QString *reason);
+    bool PutAside(QString *newName);
     void SetModelQuery(const QString &statement);
 
     QSqlQueryModel *model = nullptr;
+    bool isOpen = false;
+    QString problem;
+    QString lastErrorText;
 };

@@ -16,7 +16,9 @@ void SetUp(QTableView *historyTable, Database *database, TableViewDelegate *dele
     historyTable->setModel(database->getModel());
     for (int column = 1; column <= 6; ++column)
         historyTable->resizeColumnToContents(column);
-    historyTable->horizontalHeader()->setSectionResizeMode(7, QHeaderView::Stretch);
+    // A history that could not be opened has no columns to lay out.
+    if (historyTable->model()->columnCount() > 7)
+        historyTable->horizontalHeader()->setSectionResizeMode(7, QHeaderView::Stretch);
     historyTable->setItemDelegate(delegate);
     historyTable->setSelectionMode(QAbstractItemView::SingleSelection);
     historyTable->setSelectionBehavior(QAbstractItemView::SelectRows);

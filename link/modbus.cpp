@@ -16,6 +16,7 @@ constexpr quint8 MB_FUNC_ERROR = 0x80;
 constexpr int MinFrameLen = 4;
 // Address, function, byte count, CRC around the data bytes.
 constexpr int ReadFrameOverhead = 5;
+constexpr int ExceptionFrameLen = 5;
 // 0x06 echo and 0x10 answer: address, function, two words, CRC.
 constexpr int FixedAnswerLen = 8;
 
@@ -50,6 +51,22 @@ void AppendWord(QByteArray &frame, u16 word)
 } // namespace
 
 Modbus::Modbus(quint8 ucDevAddr) : QObject(nullptr), ucDevAddr(ucDevAddr) {}
+
+QString Modbus::ExceptionText(quint8 ucCode)
+{
+    switch (ucCode) {
+    case MB_EX_ILLEGAL_FUNCTION:
+        return QStringLiteral("illegal function");
+    case MB_EX_ILLEGAL_DATA_ADDRESS:
+        return QStringLiteral("illegal data address");
+    case MB_EX_ILLEGAL_DATA_VALUE:
+        return QStringLiteral("illegal data value");
+    case MB_EX_SLAVE_DEVICE_FAILURE:
+        return QStringLiteral("device failure");
+    default:
+        return QStringLiteral("exception %1").arg(ucCode);
+    }
+}
 
 void Modbus::SetDevAddr(quint8 ucDevAddr)
 {
@@ -125,8 +142,21 @@ eMBException Modbus::MBEncoding(QByteArray byteArray, u16 usLen)
         return MB_EX_TRUNCATED;
 
     const quint8 function = quint8(byteArray.at(1));
-    if (function & MB_FUNC_ERROR)
-        return eMBException(function & 0x0F);
+    if (function & MB_FUNC_ERROR) {
+        // Address, function, exception code, CRC.
+        if (usLen < ExceptionFrameLen)
+            return MB_EX_TRUNCATED;
+        const quint8 request = function & ~MB_FUNC_ERROR;
+        const quint8 code = quint8(byteArray.at(2));
+        qDebug() << "Modbus exception answer: function" << request << "code" << code
+                 << ExceptionText(code);
+        if (request == MB_FUNC_WRITE_REGISTER)
+            emit WriteSingleHoldingRegStatus(false, usWriteSingleAddr);
+        else if (request == MB_FUNC_WRITE_MULTIPLE)
+            emit WriteMultHoldingRegStatus(false, usWriteMultStartAddr);
+        emit ExceptionAnswer(request, code);
+        return MB_EX_EXCEPTION_ANSWER;
+    }
 
     switch (function) {
     case MB_FUNC_READ_INPUT:

@@ -7,8 +7,8 @@
 #include <QObject>
 
 // Result of decoding one received frame. 0 to 4 finish a transaction;
-// 14 finishes it but leaves the request gate closed; the rest are failures.
-// An exception answer yields the low four bits of its function byte (1-15).
+// 14 finishes it but leaves the request gate closed; an exception answer
+// (17) finishes it as refused; the rest are failures.
 enum eMBException : quint8
 {
     MB_EX_NONE = 0x00,
@@ -21,6 +21,8 @@ enum eMBException : quint8
     MB_EX_NEED_RELEASE = 14,
     // The frame is shorter than its function code or byte count says.
     MB_EX_TRUNCATED = 16,
+    // The instrument refused the request (function byte with its top bit set).
+    MB_EX_EXCEPTION_ANSWER = 17,
 };
 
 // The Modbus RTU master's protocol layer: builds the four request frames and
@@ -45,6 +47,9 @@ public:
 
     eMBException MBEncoding(QByteArray byteArray, u16 usLen);
 
+    // What a Modbus exception code means, for the log.
+    static QString ExceptionText(quint8 ucCode);
+
     // CRC-16/MODBUS of the first n bytes; 0xFFFF for n = 0. The wire carries
     // the low byte first. An intact frame run through the CRC together with
     // its two CRC bytes leaves 0.
@@ -59,6 +64,9 @@ signals:
     void WriteSingleHoldingRegStatus(bool isSucceed, u16 usAddr);
     void WriteMultHoldingRegStatus(bool isSucceed, u16 usAddr);
     void SingleHoldingRegisterUpdate(u16 usAddr, QByteArray data);
+    // The instrument refused a request of this function with this exception
+    // code. A refused write also reports its status signal with false.
+    void ExceptionAnswer(quint8 ucFunction, quint8 ucCode);
 
 private:
     // Address, function and two big-endian words: every request starts so.

@@ -14,6 +14,8 @@ namespace {
 // How often a blocked request looks whether it has been abandoned.
 constexpr int GatePollMs = 20;
 
+std::atomic<bool> isHoldingReadRefused{false};
+
 QMutex &GateReleaseMutex()
 {
     static QMutex mutex;
@@ -27,6 +29,7 @@ MsgProcessThread::MsgProcessThread(quint8 ucDevAddr, QSerialPort *ptSerialPort, 
 {
     // A new connection reopens a gate the previous one left closed.
     OpenGate();
+    ResumeHoldingReads();
 }
 
 bool MsgProcessThread::OpenGate()
@@ -36,6 +39,11 @@ bool MsgProcessThread::OpenGate()
         return false;
     msgSemaphore.release(1);
     return true;
+}
+
+void MsgProcessThread::ResumeHoldingReads()
+{
+    isHoldingReadRefused = false;
 }
 
 void MsgProcessThread::ReleaseSemphore()
@@ -86,6 +94,11 @@ void MsgProcessThread::ReadHoldingRegister(u16 usAddr, u16 usCount)
 {
     if (!BeginRequest())
         return;
+    if (isHoldingReadRefused) {
+        qDebug() << "read of holding" << usAddr << "dropped: a read was refused";
+        OpenGate();
+        return;
+    }
     ptModbus->MBReadHoldingRegister(usAddr, usCount);
     emit SendMsgSucceed();
 }
@@ -101,7 +114,11 @@ void MsgProcessThread::ReadInputRegister(u16 usAddr, u16 usCount)
 void MsgProcessThread::ModbusEncoding(QByteArray byteArray, u16 usLen)
 {
     const unsigned result = ptModbus->MBEncoding(byteArray, usLen);
-    if (result <= MB_EX_SLAVE_DEVICE_FAILURE) {
+    // An exception answer is an answer: the transaction is over, and the
+    // refused request is not sent again.
+    if (result == MB_EX_EXCEPTION_ANSWER && quint8(byteArray.at(1)) == 0x83)
+        isHoldingReadRefused = true;
+    if (result <= MB_EX_SLAVE_DEVICE_FAILURE || result == MB_EX_EXCEPTION_ANSWER) {
         if (OpenGate())
             emit RecvMsgSucceed();
     } else if (result == MB_EX_NEED_RELEASE) {

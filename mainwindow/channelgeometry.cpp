@@ -58,6 +58,9 @@ bool Dimension(const QLineEdit *field, u16 *value)
         *value = 0;
         return true;
     }
+    // Only a text the field's validator accepts whole is written as shown.
+    if (field->isEnabled() && field->validator() && !field->hasAcceptableInput())
+        return false;
     return RegisterConvert::FixedPointChecked(text, 100, value);
 }
 

@@ -58,6 +58,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ptModbus, &Modbus::SerialWrite, this, &MainWindow::WriteSerial);
     ConnectSettings();
     connect(ptModbus, &Modbus::InputRegisterUpdate, this, &MainWindow::InputRegisterUpdate);
+    connect(ptModbus, &Modbus::ExceptionAnswer, this, &MainWindow::ExceptionAnswer);
     connect(&autoRunTimer, &QTimer::timeout, this, &MainWindow::HandleAutoRunTimeout);
     connect(&readSerialTimer, &QTimer::timeout, this, &MainWindow::HandleReadSerialTimeout);
     connect(&recvTimeoutTimer, &QTimer::timeout, this, &MainWindow::RecvTimeoutSlot);
@@ -99,6 +100,8 @@ void MainWindow::Kx70Init()
         InitFreqCharts();
         ui->radioButtonDay->setChecked(true);
         InitHistoryTable();
+        CheckStorage();
+        RecoverUnfinishedRuns();
         HistoryQueryUpdate();
         InstallValidators();
     }

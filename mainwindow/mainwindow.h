@@ -48,6 +48,11 @@ public:
     // interval, and opens the port and measures when asked to.
     void StartStation(const StationOptions &options);
 
+    // Ends a running measurement exactly as the operator's stop would (file
+    // finished, history row entered), then quits the event loop with 0. For
+    // a shutdown asked for from outside (SIGTERM, SIGINT, SIGHUP).
+    void EndRunAndQuit();
+
 signals:
     void WriteHoldingRegister(u16 ucAddr, u16 ucValue);
     void WriteMultHoldingRegisters(u16 usStartAddr, QByteArray value, u16 usCount);
@@ -91,6 +96,7 @@ public slots:
     void WriteMultHoldingRegStatus(bool isSucceed, u16 usAddr);
     void HoldingRegisterUpdate(ModbusRegister *ptReg);
     void SingleHoldingRegisterUpdate(u16 usRegister, QByteArray data);
+    void ExceptionAnswer(quint8 ucFunction, quint8 ucCode);
     void SinkShapeSelect();
 
     void on_pushButtonSpeedFilterTimes_clicked();
@@ -170,8 +176,15 @@ private:
     void CreateXmlFile();
     void WriteXmlFileRow(const QString &time, double speed, double level, double quantity,
                          double airGap, double discharge, int speedStrength, int levelStrength);
-    void SaveXmlFile();
+    // cause: why the recording stopped early, for the one warning shown.
+    void SaveXmlFile(const QString &cause = QString());
     void InitHistoryTable();
+    // Says once at start what of the recording and the history cannot work.
+    void CheckStorage();
+    // Finishes the run files a killed program left and enters their rows.
+    void RecoverUnfinishedRuns();
+    // A warning box shown once the current slot has returned.
+    void WarnLater(const QString &text);
 
     // Live and echo charts
     void InitMainCharts();
@@ -278,4 +291,9 @@ private:
     bool isRunWanted = false;
     // The instrument has answered on the open port.
     bool isLinkUp = false;
+
+    // A poll sent and not yet answered: the next tick sends nothing.
+    bool isPollPending = false;
+    // The address last written to the instrument's address register.
+    u16 usNewDevAddr = 0;
 };

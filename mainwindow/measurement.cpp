@@ -53,6 +53,7 @@ void MainWindow::StartRun(bool keepCharts)
         ClearLiveCharts();
     autoRunTimer.setInterval(autoRunIntervalSecs * 1000);
     autoRunTimer.start();
+    isPollPending = false;
     // The file is named after the start, so the start is taken first.
     startTime = QDateTime::currentDateTime();
     CreateXmlFile();
@@ -74,6 +75,13 @@ void MainWindow::EndRun()
 
 void MainWindow::HandleAutoRunTimeout()
 {
+    // Ticks that come while an answer is awaited are dropped, not queued:
+    // after an outage they would all go out at once.
+    if (isPollPending || recvTimeoutTimer.isActive()) {
+        qDebug() << "poll skipped: a request is outstanding";
+        return;
+    }
+    isPollPending = true;
     emit ReadInputRegister(FirstInputReg, InputRegBlock);
 }
 
@@ -90,6 +98,7 @@ void MainWindow::AutoRunTimerChanged()
 
 void MainWindow::InputRegisterUpdate(ModbusRegister *)
 {
+    isPollPending = false;
     const double speed = ModbusRegister::GetInputReg(1) / 1000.0;
     ui->curSpeed->setText(QStringLiteral("%1 m/s").arg(speed));
     const double level = ModbusRegister::GetInputReg(2) / 1000.0;

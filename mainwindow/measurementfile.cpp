@@ -2,11 +2,15 @@
 // the row count set when the run ends.
 #include "measurementfile.h"
 
+#include "runfile.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QXmlStreamWriter>
@@ -15,6 +19,8 @@ namespace {
 
 const QString headName = QStringLiteral("excel_head.xml");
 const QString tailName = QStringLiteral("excel_tail.xml");
+const QByteArray rowEnd = QByteArrayLiteral("</Row>");
+const QByteArray tableEnd = QByteArrayLiteral("</Table>");
 
 QString Number(double value)
 {
@@ -106,12 +112,12 @@ bool MeasurementFile::AppendTemplateFile(QFile *dest, const QString &templatePat
     QTextStream in(&source);
     in.setCodec("UTF-8");
     QString line;
+    bool isWritten = true;
     while (in.readLineInto(&line)) {
-        dest->write(line.toUtf8());
-        dest->write("\n");
+        const QByteArray bytes = line.toUtf8() + '\n';
+        isWritten = isWritten && dest->write(bytes) == bytes.size();
     }
-    dest->flush();
-    return true;
+    return dest->flush() && isWritten;
 }
 
 bool MeasurementFile::OpenFreeFile(const QString &folder, const QString &baseName)
@@ -189,6 +195,7 @@ bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double 
 {
     if (!xmlWriter || !isRecording())
         return false;
+    const qint64 wholeRows = xmlFile->size();
     xmlWriter->writeStartElement(QStringLiteral("Row"));
     WriteCell(*xmlWriter, QStringLiteral("String"), time);
     WriteCell(*xmlWriter, QStringLiteral("Number"), Number(speed));
@@ -203,12 +210,47 @@ bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double 
     WriteCell(*xmlWriter, QStringLiteral("Number"), QString::number(speedStrength));
     WriteCell(*xmlWriter, QStringLiteral("Number"), QString::number(levelStrength));
     xmlWriter->writeEndElement();
-    ++xmlFileRowCount;
     // Into the operating system now, not when the buffer fills: a killed
     // program must not take the last rows with it.
-    if (!xmlFile->flush())
-        qDebug() << "measurement row not written:" << xmlFile->errorString();
-    return true;
+    if (!xmlWriter->hasError() && xmlFile->flush()) {
+        ++xmlFileRowCount;
+        return true;
+    }
+    // A full disk or a vanished folder: the row is not counted, and the file
+    // is cut back to its last whole row so that it can still be finished.
+    // A write cut short gives no reason; trying the rest once more does.
+    xmlFile->flush();
+    lastError = xmlFile->errorString();
+    qDebug() << "measurement row not written:" << historyRecord.filePath << lastError;
+    const QString path = xmlFile->fileName();
+    xmlFile->close();
+    QFile::resize(path, wholeRows);
+    xmlWriter.reset();
+    xmlFile->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+    return false;
+}
+
+bool MeasurementFile::AppendEnd(QFile *file, QString *error)
+{
+    const qint64 wholeRows = file->size();
+    const QString folder = XmlFolder(false);
+    InstallTemplate(folder, tailName);
+    const QString tailPath = folder + QLatin1Char('/') + tailName;
+    qDebug() << tailPath;
+    // What the writer would put out on closing the table, then the tail.
+    const bool isClosed = file->write("\n" + tableEnd) == tableEnd.size() + 1 && file->flush();
+    if (isClosed && AppendTemplateFile(file, tailPath))
+        return true;
+    if (isClosed)
+        qDebug() << "Copy excel tail failed";
+    *error = file->error() != QFileDevice::NoError ? file->errorString()
+                                                   : QStringLiteral("Copy excel tail failed");
+    // A part of an end would pass for a finished file; without it the file
+    // ends on its last whole row and can be finished later.
+    const QString path = file->fileName();
+    file->close();
+    QFile::resize(path, wholeRows);
+    return false;
 }
 
 std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &startTime,
@@ -225,17 +267,16 @@ std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &start
         return std::nullopt;
     }
 
-    xmlWriter->writeEndElement(); // Table
-    xmlFile->flush();
-
-    const QString folder = XmlFolder(false);
-    InstallTemplate(folder, tailName);
-    const QString tailPath = folder + QLatin1Char('/') + tailName;
-    qDebug() << tailPath;
-    if (!AppendTemplateFile(xmlFile.get(), tailPath))
-        qDebug() << "Copy excel tail failed";
+    // A file that cannot be finished now keeps its rows; the next start
+    // finishes it.
+    bool isFinished = AppendEnd(xmlFile.get(), &lastError);
     xmlFile->close();
-    SetXmlFileRowCount(historyRecord.filePath, xmlFileRowCount);
+    if (isFinished && !SetXmlFileRowCount(historyRecord.filePath, xmlFileRowCount)) {
+        lastError = QStringLiteral("row count not set");
+        isFinished = false;
+    }
+    if (!isFinished)
+        qDebug() << "measurement file not finished:" << historyRecord.filePath << lastError;
 
     historyRecord.durationTime = DurationText(startTime.secsTo(endTime));
     historyRecord.count = xmlFileRowCount;
@@ -246,19 +287,19 @@ std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &start
     return historyRecord;
 }
 
-void MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
+bool MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug() << "open xml file error";
-        return;
+        return false;
     }
     QDomDocument document;
     QString message;
     int line = 0;
     if (!document.setContent(&file, false, &message, &line)) {
         qDebug() << "setcontent error" << message << line;
-        return;
+        return false;
     }
     file.close();
 
@@ -271,14 +312,119 @@ void MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
     QSaveFile target(path);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Text)) {
         qDebug() << "open error!" << target.errorString();
-        return;
+        return false;
     }
     QTextStream out(&target);
     out.setCodec("UTF-8");
     document.save(out, 4, QDomNode::EncodingFromTextStream);
     out.flush();
-    if (!target.commit())
+    if (!target.commit()) {
         qDebug() << "row count not saved:" << target.errorString();
+        return false;
+    }
+    return true;
+}
+
+QStringList MeasurementFile::RunFiles()
+{
+    // Named after the start of their run; other files are not ours to touch.
+    static const QRegularExpression runName(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}_\\d{2}_\\d{2}(_\\d+)?\\.xml$"));
+    const QDir folder(XmlFolder(false));
+    QStringList paths;
+    for (const QString &name :
+         folder.entryList({QStringLiteral("*.xml")}, QDir::Files, QDir::Name)) {
+        if (runName.match(name).hasMatch())
+            paths << folder.absoluteFilePath(name);
+    }
+    return paths;
+}
+
+std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool isListed,
+                                                      bool *isChanged, QString *error)
+{
+    *isChanged = false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    // The end of a finished file lies in its tail: its last bytes tell.
+    constexpr qint64 TailBytes = 16 * 1024;
+    if (isListed && file.size() > TailBytes) {
+        file.seek(file.size() - TailBytes);
+        if (file.read(TailBytes).contains(tableEnd))
+            return std::nullopt;
+        file.seek(0);
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (!bytes.contains("<Table"))
+        return std::nullopt;
+
+    int rowCount = 0;
+    const bool isFinished = bytes.contains(tableEnd);
+    if (isFinished && isListed)
+        return std::nullopt;
+    if (!isFinished) {
+        // Everything after the last whole row is a row cut short.
+        int cut = bytes.lastIndexOf(rowEnd);
+        if (cut >= 0) {
+            cut += rowEnd.size();
+        } else {
+            const int column = bytes.indexOf("<Column");
+            cut = column < 0 ? -1 : bytes.indexOf("/>", column);
+            if (cut < 0)
+                return std::nullopt;
+            cut += 2;
+        }
+        rowCount = bytes.left(cut).count("<Row>");
+        if (!file.resize(cut) || !file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            *error = file.errorString();
+            return std::nullopt;
+        }
+        const bool isEnded = AppendEnd(&file, error);
+        file.close();
+        if (!isEnded || !SetXmlFileRowCount(path, rowCount)) {
+            if (error->isEmpty())
+                *error = QStringLiteral("row count not set");
+            return std::nullopt;
+        }
+        *isChanged = true;
+    }
+
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    const RunFile content = RunFile::Read(&file);
+    if (rowCount == 0)
+        rowCount = content.rows.size() + content.unreadableRows;
+    if (content.rows.size() < 2 || rowCount < 2)
+        return std::nullopt;
+
+    // The run started at the moment its file is named after; it ended with
+    // its last sample.
+    const QString stamp = QFileInfo(path).completeBaseName().left(19);
+    QDateTime start = QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-dd_hh_mm_ss"));
+    if (!start.isValid())
+        start = content.rows.first().time;
+    double sums[3] = {0, 0, 0};
+    for (const RunFile::Row &row : content.rows) {
+        sums[0] += row.speed;
+        sums[1] += row.level;
+        sums[2] += row.quantity;
+    }
+    const int n = content.rows.size();
+    HistoryRecord record;
+    record.startTime = start.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    record.durationTime = DurationText(qMax<qint64>(0, start.secsTo(content.rows.last().time)));
+    record.count = rowCount;
+    record.min = QStringLiteral("%1").arg(sums[0] / n, 0, 'f', 3);
+    record.max = QStringLiteral("%1").arg(sums[1] / n, 0, 'f', 3);
+    record.average = QStringLiteral("%1").arg(sums[2] / n, 0, 'f', 3);
+    record.filePath = path;
+    return record;
 }
 
 void MeasurementFile::Release()

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -33,7 +34,9 @@ public:
 
     // Appends one sample: time as "yyyy-MM-dd HH:mm:ss", velocity m/s, level m,
     // flow m³/s, air gap m, cumulative discharge m³ and the two radars' signal
-    // strengths. False, and nothing counted, when no file is open.
+    // strengths. False, and nothing counted, when no file is open or the row
+    // could not be written; then the file is cut back to its last whole row
+    // and errorString() says why.
     bool WriteXmlFileRow(const QString &time, double speed, double level, double quantity,
                          double airGap, double discharge, int speedStrength, int levelStrength);
 
@@ -52,11 +55,24 @@ public:
     // "%1-%2:%3:%4": days, hours, minutes, seconds, unpadded.
     static QString DurationText(qint64 seconds);
 
+    // A run file left without its end (the program was killed or lost its
+    // power): a partial last row is dropped and the file finished as the end
+    // of a run would. Returns its history row, computed from its rows, when
+    // it has 2 rows or more. A finished file is only read. *isChanged tells
+    // whether the file was finished now; *error why it could not be.
+    // A file the history already lists is only looked at, never read whole.
+    static std::optional<HistoryRecord> Recover(const QString &path, bool isListed, bool *isChanged,
+                                                QString *error);
+    // The run files of the "xml" folder: those named after a run's start.
+    static QStringList RunFiles();
+
 private:
     static QString XmlFolder(bool isCreating);
     static void InstallTemplate(const QString &folder, const QString &name);
     static bool AppendTemplateFile(QFile *dest, const QString &templatePath);
-    static void SetXmlFileRowCount(const QString &path, int rowCount);
+    static bool SetXmlFileRowCount(const QString &path, int rowCount);
+    // Closes the table and appends the tail to an open file.
+    static bool AppendEnd(QFile *file, QString *error);
     bool OpenFreeFile(const QString &folder, const QString &baseName);
     void Release();
 

@@ -139,6 +139,11 @@ bool Convert(const EditorRow &row, const Form *form, u16 *value, QString *warnin
     }
     const QString badInput = ::MainWindow::tr("输入参数有误，请输入正确参数！");
     *warning = badInput;
+    // Text the box's own validator would not accept as a whole (a pasted
+    // "0x10", a threshold of 0 below its minimum) is not what gets written.
+    if (row.lineEdit && (form->*row.lineEdit)->validator() &&
+        !(form->*row.lineEdit)->hasAcceptableInput())
+        return false;
 
     switch (row.conversion) {
     case Conversion::Whole:

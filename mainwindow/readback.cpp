@@ -5,7 +5,9 @@
 #include "ui_mainwindow.h"
 
 #include "modbusregister.h"
+#include "msgprocessthread.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 namespace {
@@ -30,6 +32,8 @@ constexpr u16 MinDevAddr = 0x01;
 constexpr u16 MaxDevAddr = 0xC8;
 
 constexpr int StatusMs = 3000;
+// The hint after an address change stays until the operator can act on it.
+constexpr int HintStatusMs = 30000;
 // The instrument restarts after a factory reset; the message stays longer.
 constexpr int RestartStatusMs = 5000;
 
@@ -224,6 +228,7 @@ void MainWindow::on_pushButtonChangeAddr_clicked()
         ShowWarning(tr("设备地址无效，必须在0x01-0xC8之间！"));
         return;
     }
+    usNewDevAddr = u16(address);
     emit WriteHoldingRegister(ModbusRegister::DevAddrReg, u16(address));
 }
 
@@ -241,7 +246,49 @@ void MainWindow::WriteSingleHoldingRegStatus(bool isSucceed, u16 usAddr)
     // instrument's new maximum.
     if (usAddr == MaxMeasureSpeedReg)
         on_pushButtonMaxSpeed_clicked();
+    // The instrument answers at its new address from now on; this program
+    // keeps the old one until the port is reopened.
+    if (usAddr == ModbusRegister::DevAddrReg) {
+        const QString hex = QString::number(usNewDevAddr, 16).toUpper().rightJustified(2, '0');
+        ui->statusBar->showMessage(tr("设置写入成功") +
+                                       tr("，请在地址框中选择新地址 0x%1 并重新打开串口").arg(hex),
+                                   HintStatusMs);
+        return;
+    }
     ui->statusBar->showMessage(tr("设置写入成功"), StatusMs);
+}
+
+void MainWindow::ExceptionAnswer(quint8 ucFunction, quint8 ucCode)
+{
+    const QString code = QStringLiteral("%1").arg(ucCode, 2, 16, QLatin1Char('0')).toUpper();
+    switch (ucFunction) {
+    case 0x04:
+        // That sample is lost; the next poll goes out as usual.
+        isPollPending = false;
+        ui->statusBar->showMessage(tr("设备返回异常码 %1").arg(code), StatusMs);
+        break;
+    case 0x03:
+        // The blocks still queued behind the refused one are not sent.
+        if (sendWorker)
+            QCoreApplication::removePostedEvents(sendWorker, QEvent::MetaCall);
+        MsgProcessThread::ResumeHoldingReads();
+        isPollPending = false;
+        WarnLater(tr("设备拒绝读出设置（异常码 %1），读出设置已停止。").arg(code));
+        break;
+    case 0x06:
+        // A refused spectrum request ends the wait for the spectrum.
+        if (isSpeedFreqPending || isLevelFreqPending) {
+            isSpeedFreqPending = false;
+            isLevelFreqPending = false;
+            ui->pushButtonGetFreq70->setEnabled(true);
+            ui->pushButtonGetFreq80->setEnabled(true);
+            if (isAutoRun)
+                autoRunTimer.start();
+        }
+        break;
+    default:
+        break;
+    }
 }
 
 void MainWindow::WriteMultHoldingRegStatus(bool isSucceed, u16)

@@ -105,7 +105,7 @@ quint8 MainWindow::ChosenDevAddr() const
         text = text.mid(2);
     bool ok = false;
     const uint value = text.toUInt(&ok, 16);
-    return ok ? quint8(value & 0xFF) : 0;
+    return ok && value <= 0xFF ? quint8(value) : 0;
 }
 
 void MainWindow::on_pushButtonUpdatePort_clicked()
@@ -174,6 +174,12 @@ QString MainWindow::OpenFailureText(const QString &portName, const QSerialPort &
 
 bool MainWindow::OpenConnection(QString *ptWhy)
 {
+    // Text that is no address would talk to the broadcast address 0.
+    const bool isDiscovery = ui->comboBoxDevAddr->currentText() == tr("查地址");
+    if (!isDiscovery && ChosenDevAddr() == 0) {
+        ShowWarning(tr("输入参数有误，请输入正确参数！"));
+        return;
+    }
     const QString portName = ui->comboBoxPort->currentText();
     // An empty name would open "/dev/" and report a folder.
     if (portName.isEmpty()) {
@@ -231,7 +237,7 @@ bool MainWindow::OpenConnection(QString *ptWhy)
     connect(sendWorker, &MsgProcessThread::SendMsgSucceed, this, &MainWindow::SendMsgSucceedSlot);
     connect(recvWorker, &MsgProcessThread::RecvMsgSucceed, this, &MainWindow::RecvMsgSucceedSlot);
 
-    if (ui->comboBoxDevAddr->currentText() == tr("查地址")) {
+    if (isDiscovery) {
         ptModbus->SetDevAddr(Modbus::DiscoveryAddr);
         emit ReadHoldingRegister(ModbusRegister::DevAddrReg, 1);
     } else {
@@ -267,6 +273,7 @@ void MainWindow::CloseConnection()
 {
     isPortOpen = false;
     isLinkUp = false;
+    isPollPending = false;
     readSerialTimer.stop();
     recvTimeoutTimer.stop();
 

@@ -154,10 +154,11 @@ void tst_Modbus::answers_data()
     QTest::newRow("foreign 0x10 answer is dropped")
         << Request([](Modbus &m) { m.MBWriteMultHoldingRegisters(15, QByteArray(12, 0), 6); })
         << withCrc(hex("80 10 00 4B 00 02")) << -1 << 0 << QStringList{};
-    QTest::newRow("exception 0x83 gives 3, not its code")
-        << none << withCrc(hex("80 83 02")) << -1 << 3 << QStringList{};
-    QTest::newRow("exception 0x90 gives 0")
-        << none << withCrc(hex("80 90 04")) << -1 << 0 << QStringList{};
+    QTest::newRow("exception to 0x03 is a refusal")
+        << none << withCrc(hex("80 83 02")) << -1 << 17 << QStringList{};
+    QTest::newRow("exception to 0x10 fails the write")
+        << Request([](Modbus &m) { m.MBWriteMultHoldingRegisters(15, QByteArray(12, 0), 6); })
+        << withCrc(hex("80 90 04")) << -1 << 17 << QStringList{"WriteMult(0,15)"};
     QTest::newRow("unknown function")
         << none << withCrc(hex("80 2B 00 00")) << -1 << 1 << QStringList{};
     QTest::newRow("other slave") << none << withCrc(hex("05 03 02 00 01")) << -1 << 12

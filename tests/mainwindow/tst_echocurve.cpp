@@ -35,6 +35,8 @@ void tst_EchoCurve::parse_data()
                                                        8)
                                          << 1 << Points{{0, 3}, {1, 0}} << 4 << 3;
     QTest::newRow("empty") << QByteArray() << 0 << Points{{0, 0}} << 1 << 0;
+    QTest::newRow("largest int peak: the axis stops there")
+        << QByteArray("2147483647") << 0 << Points{{0, 2147483647}} << 2147483647 << 2147483647;
 }
 
 void tst_EchoCurve::parse()

@@ -246,8 +246,13 @@ void tst_Settings::writes_data()
     edit("bank coefficient 0.29", "pushButtonCoefficient", "lineEditCoefficient=0.29", 21, 29);
     edit("vertical angle command", "pushButtonAngleAdjust", "", 29, 1);
     // The address is hexadecimal; the simulator must stay reachable at 0x80.
-    edit("address 80", "pushButtonChangeAddr", "lineEditNewDevAddr=80", 28, 0x80);
-    edit("address 0x80", "pushButtonChangeAddr", "lineEditNewDevAddr=0x80", 28, 0x80);
+    // After the change, the hint to reopen at the new address.
+    for (const char *typed : {"80", "0x80"})
+        QTest::newRow(qPrintable(QString("address ") + typed))
+            << QString("0x0206") << QString("pushButtonChangeAddr")
+            << QStringList{QString("lineEditNewDevAddr=") + typed}
+            << QByteArrayList{WriteFrame(28, 0x80)}
+            << QString("设置写入成功，请在地址框中选择新地址 0x80 并重新打开串口");
     // Asked first and answered Yes.
     QTest::newRow("clear discharge")
         << QString("0x0206") << QString("dischargeClear") << QStringList()
