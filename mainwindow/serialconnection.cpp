@@ -177,8 +177,8 @@ bool MainWindow::OpenConnection(QString *ptWhy)
     // Text that is no address would talk to the broadcast address 0.
     const bool isDiscovery = ui->comboBoxDevAddr->currentText() == tr("查地址");
     if (!isDiscovery && ChosenDevAddr() == 0) {
-        ShowWarning(tr("输入参数有误，请输入正确参数！"));
-        return;
+        *ptWhy = tr("输入参数有误，请输入正确参数！");
+        return false;
     }
     const QString portName = ui->comboBoxPort->currentText();
     // An empty name would open "/dev/" and report a folder.
