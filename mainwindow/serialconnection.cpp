@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int QuietTimeMs = 100;
-constexpr int ResponseTimeoutMs = 3000;
 constexpr int MaxResends = 2;
 // A burst this long while a spectrum is awaited is the spectrum, not a frame.
 constexpr int SpectrumMinBytes = 128;
@@ -53,6 +51,12 @@ bool IsConnectionLost(QSerialPort::SerialPortError error)
 }
 
 } // namespace
+
+void MainWindow::SetLineTiming(int iResponseTimeoutMs, int iQuietTimeMs)
+{
+    responseTimeoutMs = iResponseTimeoutMs;
+    quietTimeMs = iQuietTimeMs;
+}
 
 bool MainWindow::IsPortReady() const
 {
@@ -269,7 +273,7 @@ void MainWindow::SendMsgSucceedSlot()
     // A signal queued before the connection closed arms nothing.
     if (!isPortOpen || recvTimeoutTimer.isActive())
         return;
-    recvTimeoutTimer.setInterval(ResponseTimeoutMs);
+    recvTimeoutTimer.setInterval(responseTimeoutMs);
     recvTimeoutTimer.start();
 }
 
@@ -335,7 +339,7 @@ void MainWindow::ReadSerial()
     lastBytesAvailable = int(n);
     // Further bytes are collected until the line has been quiet for a tick.
     disconnect(ptSerialPort, &QSerialPort::readyRead, this, &MainWindow::ReadSerial);
-    readSerialTimer.setInterval(QuietTimeMs);
+    readSerialTimer.setInterval(quietTimeMs);
     readSerialTimer.start();
 }
 
