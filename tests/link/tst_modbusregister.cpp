@@ -40,7 +40,8 @@ void tst_ModbusRegister::sharedAndMissingCells()
     QCOMPARE(ModbusRegister::GetInputReg(16), u16(9));
     QCOMPARE(ModbusRegister::GetInputReg(17), u16(0));
     // Wide values, most significant word first.
-    ModbusRegister::SetInputRegs(hex("00 01 00 00 00 00 00 01 86 A0"), 5, 5);
+    ModbusRegister::SetInputRegs(hex("00 01 00 00 00 00"), 5, 3);
+    ModbusRegister::SetInputRegs(hex("00 01 86 A0"), 15, 2);
     QCOMPARE(ModbusRegister::GetInputValue(5, 3), quint64(1) << 32);
     QCOMPARE(ModbusRegister::GetInputValue(15, 2), quint64(100000));
 }
