@@ -1,0 +1,67 @@
+// The built program as the operator starts it, in a working folder of its
+// own: the English translation taken from there, and the log's first line
+// stamped with the clock.
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_Program : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsFromItsWorkingFolder();
+};
+
+void tst_Program::startsFromItsWorkingFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(RADARFLOW_QM_FILE, dir.filePath("ZelEnglish.qm")));
+    // A folder where the history database should be: its failure is logged.
+    QVERIFY(QDir(dir.path()).mkdir("database.db"));
+    QProcess program;
+    program.setWorkingDirectory(dir.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.remove("RADARFLOW_PORTS");
+    program.setProcessEnvironment(environment);
+    const QDateTime started = QDateTime::currentDateTime();
+    program.start(RADARFLOW_PATH, QStringList());
+    QVERIFY(program.waitForStarted(5000));
+
+    // An installed translation stays mapped into the program's memory.
+    const auto isMapped = [&] {
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
+        return maps.open(QIODevice::ReadOnly) &&
+               maps.readAll().contains(dir.filePath("ZelEnglish.qm").toUtf8());
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(isMapped(), 10000);
+    QFile log(dir.filePath("log.txt"));
+    const auto logged = [&] {
+        return log.open(QIODevice::ReadOnly) && log.readAll().contains("open database failed");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(logged() || (log.close(), false), 10000);
+    program.kill();
+    program.waitForFinished(5000);
+
+    QVERIFY(log.seek(0));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QRegularExpression format(
+        R"(^\[(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)\] (DEBUG|WARNING|CRITICAL|FATAL|)\|(.*) \((.*)\) Line:\((\d+)\)$)");
+    const QRegularExpressionMatch first = format.match(lines.value(0));
+    QVERIFY2(first.hasMatch(), qPrintable(lines.value(0)));
+    const QDateTime stamp = QDateTime::fromString(first.captured(1), "yyyy-MM-dd HH:mm:ss");
+    QVERIFY2(qAbs(started.secsTo(stamp)) <= 3, qPrintable(lines.value(0)));
+    // Messages of the program's own code carry their source file and line.
+    const QStringList failed = lines.filter("open database failed");
+    QCOMPARE(failed.size(), 1);
+    const QRegularExpressionMatch own = format.match(failed.first());
+    QVERIFY2(own.captured(4).endsWith("database.cpp") && own.captured(5).toInt() > 0,
+             qPrintable(failed.first()));
+}
+
+QTEST_GUILESS_MAIN(tst_Program)
+#include "tst_program.moc"
