@@ -4,30 +4,15 @@
 #include "runfile.h"
 #include "windowbench.h"
 
-#include <QAbstractItemModel>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTableView>
 #include <QtTest>
+#include <QtWidgets>
 
 class tst_Recording : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanupTestCase() { bench.reset(); }
-    void liveValues_data();
-    void liveValues();
-    void runsOneAfterAnother();
-    void runsChainAt3000Rows();
-    void emptyIntervalKeepsLastValid();
-    void closeQuestionDuringRun(); // last: it closes the window
+    std::unique_ptr<WindowBench> bench;
 
-private:
     // The sixteen input registers stored as an answer would, handed to the
     // window's update slot as the codec would.
     void Feed(const QList<int> &regs)
@@ -52,154 +37,138 @@ private:
     // The history's newest row: start, duration, count, the three means, file.
     QStringList Newest() const
     {
-        QAbstractItemModel *model = bench->find<QTableView>("historyTable")->model();
         QStringList cells;
         for (int c = 1; c <= 7; ++c)
-            cells << model->index(0, c).data().toString();
+            cells << History()->index(0, c).data().toString();
         return cells;
     }
-    int HistoryRows() const { return bench->find<QTableView>("historyTable")->model()->rowCount(); }
-    static QStringList Files()
+    QAbstractItemModel *History() const { return bench->find<QTableView>("historyTable")->model(); }
+
+private slots:
+    void initTestCase()
     {
-        return QDir("xml").entryList({"2*.xml"}, QDir::Files, QDir::Name);
+        QDir("xml").removeRecursively();
+        QFile::remove("database.db");
+        bench = std::make_unique<WindowBench>();
+        bench->window->SetLineTiming(3000, 20);
+        QVERIFY(bench->isReady() && bench->openPort() && bench->settle(12));
+    }
+    void cleanupTestCase() { bench.reset(); }
+
+    void liveValues_data()
+    {
+        QTest::addColumn<QList<int>>("regs");
+        QTest::addColumn<QString>("texts"); // speed, flow, discharge, angle, version
+        QTest::newRow("V1.8: flow in register 4, hundredths")
+            << QList<int>{65535, 0, 0, 1234, 0, 0, 500, 0, 0, 0, 0, 1234, 0, 0x0108, 0, 0}
+            << "65.535 m/s|12.34 m³/s|5 m³|12.34°|V1.8";
+        QTest::newRow("V1.9: flow in registers 15-16, thousandths")
+            << QList<int>{0, 0, 0, 1234, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x0109, 1, 34464}
+            << "0 m/s|100 m³/s|4.29497e+06 m³|0°|V1.9";
+        QTest::newRow("minor version 10")
+            << QList<int>{1200, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x010A, 0, 0}
+            << "1.2 m/s|0 m³/s|0 m³|0°|V1.10";
+    }
+    void liveValues()
+    {
+        QFETCH(QList<int>, regs);
+        QFETCH(QString, texts);
+        Feed(regs);
+        QCOMPARE(QStringList({Text("curSpeed"), Text("curQuantity"), Text("dischargeCount"),
+                              Text("labelVerAngle")})
+                     .join('|'),
+                 texts.section('|', 0, 3));
+        QVERIFY(Text("labelDevVersion").contains("设备软件版本：" + texts.section('|', 4) + "<"));
     }
 
-    std::unique_ptr<WindowBench> bench;
-};
-
-void tst_Recording::initTestCase()
-{
-    QDir("xml").removeRecursively();
-    QFile::remove("database.db");
-    bench = std::make_unique<WindowBench>();
-    bench->window->SetLineTiming(3000, 20);
-    QVERIFY(bench->isReady() && bench->openPort() && bench->settle(12));
-}
-
-void tst_Recording::init()
-{
-    if (bench->find<QPushButton>("pushButtonAutoRun70")->text() != QStringLiteral("开始测量"))
-        QVERIFY(bench->click("pushButtonAutoRun70"));
-}
-
-void tst_Recording::liveValues_data()
-{
-    QTest::addColumn<QList<int>>("regs");
-    QTest::addColumn<QStringList>("texts"); // speed, flow, discharge, version, angle
-    QTest::newRow("V1.8: register 4 and hundredths")
-        << QList<int>{65535, 0, 0, 1234, 0, 0, 500, 0, 0, 0, 0, 1234, 0, 0x0108, 0, 0}
-        << QStringList{"65.535 m/s", "12.34 m³/s", "5 m³", "V1.8", "12.34°"};
-    QTest::newRow("V1.9: registers 15-16 and thousandths")
-        << QList<int>{0, 0, 0, 1234, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x0109, 1, 34464}
-        << QStringList{"0 m/s", "100 m³/s", "4.29497e+06 m³", "V1.9", "0°"};
-    QTest::newRow("minor version 10")
-        << QList<int>{1200, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x010A, 0, 0}
-        << QStringList{"1.2 m/s", "0 m³/s", "0 m³", "V1.10", "0°"};
-}
-
-void tst_Recording::liveValues()
-{
-    QFETCH(QList<int>, regs);
-    QFETCH(QStringList, texts);
-    Feed(regs);
-    QCOMPARE(Text("curSpeed"), texts.at(0));
-    QCOMPARE(Text("curQuantity"), texts.at(1));
-    QCOMPARE(Text("dischargeCount"), texts.at(2));
-    QVERIFY(Text("labelDevVersion").contains("设备软件版本：" + texts.at(3) + "<"));
-    QCOMPARE(Text("labelVerAngle"), texts.at(4));
-}
-
-void tst_Recording::runsOneAfterAnother()
-{
-    // A run of one sample leaves nothing; two are recorded.
-    QVERIFY(Run());
-    Speeds({900});
-    QVERIFY(bench->click("pushButtonAutoRun70"));
-    QCOMPARE(Files(), QStringList());
-    QCOMPARE(HistoryRows(), 0);
-
-    // Each run starts its sums, its row count and its file name afresh,
-    // also when it starts within the second the last one started.
-    const QList<QList<int>> runs = {{1000, 1100, 1200}, {3000, 3500}};
-    const QStringList means[] = {{"3", "1.100", "0.800", "1.500"},
-                                 {"2", "3.250", "0.800", "1.500"}};
-    QString lastPath;
-    for (int run = 0; run < runs.size(); ++run) {
+    void runsOneAfterAnother()
+    {
+        // A run of one sample leaves nothing; two are recorded.
         QVERIFY(Run());
-        for (int speed : runs[run])
-            Speeds({speed});
-        // Samples after the stop change the labels only.
+        Speeds({900});
         QVERIFY(bench->click("pushButtonAutoRun70"));
-        Speeds({7000});
-        QCOMPARE(Text("curSpeed"), QStringLiteral("7 m/s"));
-        QCOMPARE(HistoryRows(), run + 1);
-        QCOMPARE(Newest().mid(2, 4), means[run]);
-        QVERIFY(Newest().at(6) != lastPath);
-        lastPath = Newest().at(6);
-        QCOMPARE(Files().size(), run + 1);
-        QString rowCount;
-        const QList<QStringList> rows = RunFile::Read(lastPath, &rowCount);
-        QCOMPARE(rowCount, QString::number(runs[run].size()));
-        QCOMPARE(rows.size(), runs[run].size());
-        QCOMPARE(rows.first().mid(1),
-                 (QStringList{QString::number(runs[run][0] / 1000.0), "0.8", "1.5"}));
+        QCOMPARE(QDir("xml").entryList({"2*.xml"}), QStringList());
+        QCOMPARE(History()->rowCount(), 0);
+        // Each run starts its sums, its row count and its file name afresh,
+        // also when it starts within the second the last one started.
+        const QList<QList<int>> runs = {{1000, 1100, 1200}, {3000, 3500}};
+        const QStringList means[] = {{"3", "1.100", "0.800", "1.500"},
+                                     {"2", "3.250", "0.800", "1.500"}};
+        QString lastPath;
+        for (int run = 0; run < runs.size(); ++run) {
+            QVERIFY(Run());
+            for (int speed : runs[run])
+                Speeds({speed});
+            QVERIFY(bench->click("pushButtonAutoRun70"));
+            // Samples after the stop change the labels only.
+            Speeds({7000});
+            QCOMPARE(Text("curSpeed"), QStringLiteral("7 m/s"));
+            QCOMPARE(History()->rowCount(), run + 1);
+            QCOMPARE(Newest().mid(2, 4), means[run]);
+            QVERIFY(Newest().at(6) != lastPath);
+            lastPath = Newest().at(6);
+            QString rowCount;
+            const QList<QStringList> rows = RunFile::Read(lastPath, &rowCount);
+            QCOMPARE(rowCount, QString::number(runs[run].size()));
+            QCOMPARE(rows.size(), runs[run].size());
+            QCOMPARE(rows.first().mid(1),
+                     (QStringList{QString::number(runs[run][0] / 1000.0), "0.8", "1.5"}));
+        }
+        QCOMPARE(QDir("xml").entryList({"2*.xml"}).size(), 2);
     }
-}
 
-void tst_Recording::runsChainAt3000Rows()
-{
-    QVERIFY(Run());
-    const int runsBefore = HistoryRows();
-    for (int i = 1; i <= 2999; ++i)
-        Speeds({i});
-    QCOMPARE(HistoryRows(), runsBefore);
-    // The 3000th sample ends the run and starts the next, charts kept.
-    Speeds({3000});
-    QCOMPARE(HistoryRows(), runsBefore + 1);
-    QCOMPARE(Newest().at(2), QStringLiteral("3000"));
-    const QString full = Newest().at(6);
-    QString rowCount;
-    QCOMPARE(RunFile::Read(full, &rowCount).last().at(1), QStringLiteral("3"));
-    QCOMPARE(rowCount, QStringLiteral("3000"));
-    QCOMPARE(bench->find<QPushButton>("pushButtonAutoRun70")->text(), QStringLiteral("结束测量"));
-    Speeds({4000, 4000});
-    QVERIFY(bench->click("pushButtonAutoRun70"));
-    QCOMPARE(Newest().mid(2, 2), (QStringList{"2", "4.000"}));
-    QVERIFY(Newest().at(6) != full);
-    QCOMPARE(RunFile::Read(Newest().at(6), &rowCount).size(), 2);
-    QCOMPARE(rowCount, QStringLiteral("2"));
-}
+    void runsChainAt3000Rows()
+    {
+        QVERIFY(Run());
+        const int runs = History()->rowCount();
+        for (int i = 1; i <= 2999; ++i)
+            Speeds({i});
+        QCOMPARE(History()->rowCount(), runs);
+        // The 3000th sample ends the run and starts the next.
+        Speeds({3000});
+        QCOMPARE(Newest().at(2), QStringLiteral("3000"));
+        const QString full = Newest().at(6);
+        QString rowCount;
+        QCOMPARE(RunFile::Read(full, &rowCount).last().at(1), QStringLiteral("3"));
+        QCOMPARE(rowCount, QStringLiteral("3000"));
+        Speeds({4000, 4000});
+        QVERIFY(bench->click("pushButtonAutoRun70"));
+        QCOMPARE(Newest().mid(2, 2), (QStringList{"2", "4.000"}));
+        QVERIFY(Newest().at(6) != full);
+        QCOMPARE(RunFile::Read(Newest().at(6), &rowCount).size(), 2);
+        QCOMPARE(rowCount, QStringLiteral("2"));
+    }
 
-void tst_Recording::emptyIntervalKeepsLastValid()
-{
-    // 0 and empty are refused; the last valid interval, 1 s, stays in force.
-    QVERIFY(Run("1") && bench->click("pushButtonAutoRun70"));
-    const int polls = bench->requests(0x04).size();
-    QVERIFY(Run("0") && bench->click("pushButtonAutoRun70") && Run(""));
-    QCOMPARE(bench->find<QLineEdit>("lineEditAutoRunIntvel")->text(), QStringLiteral("1"));
-    // The first poll comes one interval after the start, not at once.
-    QTest::qWait(700);
-    QCOMPARE(bench->requests(0x04).size(), polls);
-    QTRY_COMPARE_WITH_TIMEOUT(bench->requests(0x04).size(), polls + 1, 1500);
-}
+    void emptyIntervalKeepsLastValid()
+    {
+        // 0 and empty are refused; the last valid interval, 1 s, stays in force.
+        QVERIFY(Run("1") && bench->click("pushButtonAutoRun70"));
+        const int polls = bench->requests(0x04).size();
+        QVERIFY(Run("0") && bench->click("pushButtonAutoRun70") && Run(""));
+        QCOMPARE(bench->find<QLineEdit>("lineEditAutoRunIntvel")->text(), QStringLiteral("1"));
+        // The first poll comes one interval after the start, not at once.
+        QTest::qWait(700);
+        QCOMPARE(bench->requests(0x04).size(), polls);
+        QTRY_COMPARE_WITH_TIMEOUT(bench->requests(0x04).size(), polls + 1, 1500);
+    }
 
-void tst_Recording::closeQuestionDuringRun()
-{
-    QVERIFY(Run());
-    bench->boxes.clear();
-    bench->boxes.setAnswer(QMessageBox::Cancel);
-    QVERIFY(!bench->window->close());
-    QCOMPARE(bench->boxes.boxes().size(), 1);
-    QCOMPARE(bench->boxes.boxes().at(0).title, QStringLiteral("警告"));
-    QCOMPARE(bench->boxes.lastText(), QStringLiteral("系统正在测量，是否退出测量并保存数据？"));
-    QCOMPARE(bench->find<QPushButton>("pushButtonAutoRun70")->text(), QStringLiteral("结束测量"));
-    // OK ends the run and saves it first.
-    Speeds({500, 500});
-    const int runs = HistoryRows();
-    bench->boxes.setAnswer(QMessageBox::Ok);
-    QVERIFY(bench->window->close());
-    QCOMPARE(HistoryRows(), runs + 1);
-}
+    // Last: it closes the window during the run the test before left going.
+    void closeQuestionDuringRun()
+    {
+        bench->boxes.clear();
+        bench->boxes.setAnswer(QMessageBox::Cancel);
+        QVERIFY(!bench->window->close());
+        QCOMPARE(bench->boxes.boxes().size(), 1);
+        QCOMPARE(bench->boxes.boxes().at(0).title + bench->boxes.lastText(),
+                 QStringLiteral("警告系统正在测量，是否退出测量并保存数据？"));
+        // OK ends the run and saves it first.
+        Speeds({500});
+        const int runs = History()->rowCount();
+        bench->boxes.setAnswer(QMessageBox::Ok);
+        QVERIFY(bench->window->close());
+        QCOMPARE(History()->rowCount(), runs + 1);
+    }
+};
 
 QTEST_MAIN(tst_Recording)
 #include "tst_recording.moc"
