@@ -102,8 +102,13 @@ void MsgProcessThread::ModbusEncoding(QByteArray byteArray, u16 usLen)
 {
     const unsigned result = ptModbus->MBEncoding(byteArray, usLen);
     if (result <= MB_EX_SLAVE_DEVICE_FAILURE) {
-        if (OpenGate())
+        // The window hears of this answer before the gate lets the next
+        // request out: told afterwards, it would disarm the next request's
+        // time-out instead of this one's.
+        if (msgSemaphore.available() == 0) {
             emit RecvMsgSucceed();
+            OpenGate();
+        }
     } else if (result == MB_EX_NEED_RELEASE) {
         qDebug() << "Need release manually";
         emit RecvMsgSucceed();
