@@ -53,9 +53,9 @@ private slots:
         QFile written(record->filePath);
         QVERIFY(written.open(QIODevice::ReadOnly));
         const QByteArray xml = written.readAll();
-        QCOMPARE(xml.count("<Data ss:Type=\"String\" x:Ticked=\"1\">2017-12-10 10:10:00</Data>"),
-                 7);
-        QCOMPARE(xml.count("<Data ss:Type=\"Number\">"), 21);
+        QCOMPARE(xml.count("x:Ticked=\"1\""), 7);
+        QCOMPARE(xml.count("ss:Type=\"String\""), 7);
+        QCOMPARE(xml.count("ss:Type=\"Number\""), 21);
         for (const QString name : {"excel_head.xml", "excel_tail.xml"}) {
             QFile installed("xml/" + name), shipped(":/templates/" + name);
             QVERIFY(installed.open(QIODevice::ReadOnly) && shipped.open(QIODevice::ReadOnly));
