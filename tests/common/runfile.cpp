@@ -1,9 +1,6 @@
 #include "runfile.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QXmlStreamReader>
+#include <QtCore>
 
 namespace RunFile {
 
