@@ -2,10 +2,6 @@
 // and the line of a fatal error on disk before the process ends.
 #include "loghandler.h"
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
 class tst_LogHandler : public QObject

@@ -1,11 +1,6 @@
 // The built program as the operator starts it, in a working folder of its
 // own: the English translation taken from there, and the log's first line
 // stamped with the clock.
-#include <QDateTime>
-#include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class tst_Program : public QObject
@@ -44,7 +39,7 @@ void tst_Program::startsFromItsWorkingFolder()
         return log.open(QIODevice::ReadOnly) && log.readAll().contains("open database failed");
     };
     QTRY_VERIFY_WITH_TIMEOUT(logged() || (log.close(), false), 10000);
-    program.kill();
+    program.terminate();
     program.waitForFinished(5000);
 
     QVERIFY(log.seek(0));

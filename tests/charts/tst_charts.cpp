@@ -6,15 +6,9 @@
 #include "chartview.h"
 #include "runseries.h"
 
-#include <QDateTimeAxis>
-#include <QGesture>
-#include <QGestureEvent>
-#include <QGraphicsSceneMouseEvent>
-#include <QLineSeries>
-#include <QPainter>
-#include <QScatterSeries>
-#include <QValueAxis>
+#include <QtCharts>
 #include <QtTest>
+#include <QtWidgets>
 
 using namespace QtCharts;
 

@@ -4,7 +4,6 @@
 #include "msgprocessthread.h"
 
 #include <QSerialPort>
-#include <QThread>
 #include <QtTest>
 
 #include <thread>

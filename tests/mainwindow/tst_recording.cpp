@@ -1,9 +1,11 @@
 // Measurement runs in one window, one after another: the live values, what
 // each run leaves in its file and in the history, the chain at 3000 rows,
 // and the poll interval.
+#include "callout.h"
 #include "runfile.h"
 #include "windowbench.h"
 
+#include <QtCharts>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -79,6 +81,26 @@ private slots:
                      .join('|'),
                  texts.section('|', 0, 3));
         QVERIFY(Text("labelDevVersion").contains("设备软件版本：" + texts.section('|', 4) + "<"));
+    }
+
+    void callouts()
+    {
+        // The hovered sample's time and value in the bubble of its chart.
+        const QStringList views{"kx70MainChart", "kx80MainChart", "kx90MainChart"};
+        const QStringList texts{"流速: 1.5 m/s", "水位: 1.5 m", "流量: 1.5 m³/s"};
+        const QPointF point(QDateTime(QDate(2024, 5, 1), QTime(8, 0, 5)).toMSecsSinceEpoch(), 1.5);
+        for (int i = 0; i < 3; ++i) {
+            QtCharts::QChart *chart = bench->find<QtCharts::QChartView>(views[i])->chart();
+            auto *scatter = qobject_cast<QtCharts::QScatterSeries *>(chart->series().value(1));
+            emit scatter->hovered(point, true);
+            Callout *callout = nullptr;
+            for (QGraphicsItem *item : chart->childItems())
+                callout = callout ? callout : dynamic_cast<Callout *>(item);
+            QCOMPARE(callout->text(), "时间: 2024-05-01 08:00:05 \n" + texts[i]);
+            QVERIFY(callout->isVisible());
+            emit scatter->hovered(point, false);
+            QVERIFY(!callout->isVisible());
+        }
     }
 
     void runsOneAfterAnother()
@@ -162,7 +184,7 @@ private slots:
         QCOMPARE(bench->boxes.boxes().at(0).title + bench->boxes.lastText(),
                  QStringLiteral("警告系统正在测量，是否退出测量并保存数据？"));
         // OK ends the run and saves it first.
-        Speeds({500});
+        Speeds({500, 500});
         const int runs = History()->rowCount();
         bench->boxes.setAnswer(QMessageBox::Ok);
         QVERIFY(bench->window->close());
