@@ -106,19 +106,6 @@ address and intact CRC only            | - | 80 +                       | - | 16
                      .arg(ModbusRegister::GetHoldingReg(12)),
                  cell[6].trimmed());
     }
-
-    void discoveryAcceptsAnyAddress()
-    {
-        const QByteArray answer = Wire::withCrc(hex("05 03 02 00 05"));
-        Modbus codec(0x80);
-        codec.MBReadHoldingRegister(28, 1);
-        QCOMPARE(codec.MBEncoding(answer, u16(answer.size())), MB_EX_ADDRESS_MISMATCH);
-        codec.SetDevAddr(Modbus::DiscoveryAddr);
-        QSignalSpy spy(&codec, &Modbus::ModbusGetDevAddrCompleted);
-        QCOMPARE(codec.MBEncoding(answer, u16(answer.size())), MB_EX_NONE);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(ModbusRegister::GetHoldingReg(28), u16(5));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_Modbus)

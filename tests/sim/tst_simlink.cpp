@@ -45,27 +45,6 @@ private slots:
     }
     void init() { QVERIFY(sim.command("clear") && sim.command("holding 11 30")); }
 
-    void conversation()
-    {
-        // Request > answer; nothing after the ">" means the instrument stays silent.
-        const QString rows = R"(
-FF 03 00 1C 00 01 50 12 > 80 03 02 00 80 85 FA
-80 10 00 4B 00 02 04 00 01 11 70 47 66 > 80 10 00 4B 00 02 2F CF
-80 03 00 10 00 01 9B DE > 80 03 02 1B 58 8F 50
-00 06 00 0B 00 63 B9 F0 >
-80 03 00 0B 00 01 EB D9 > 80 03 02 00 63 C4 73
-80 04 00 11 00 01 7F DE > 80 84 02 92 E9
-80 03 00 24 00 01 DA 11 >
-)";
-        for (const QString &row : rows.split('\n', Qt::SkipEmptyParts)) {
-            const QByteArray request = hex(qPrintable(row.section('>', 0, 0)));
-            QCOMPARE(row + Exchange(request).toHex(' ').toUpper(), row + row.section("> ", 1));
-            // The journal holds every frame as received and what went back.
-            QCOMPARE(SimProcess::requestBytes(sim.entries().last()), request);
-        }
-        QCOMPARE(sim.entries().last().value("outcome").toString(), QString("bad-crc"));
-    }
-
     void spectrumBurst()
     {
         // The echo, then at once a hundred or more amplitudes, each ended by CR LF.
