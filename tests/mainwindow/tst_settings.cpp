@@ -107,9 +107,7 @@ trapezoid A = B                        | trapezoid D=3 R= A=1.5 B=1.5 C=2 write 
 trapezoid A 2 over B 1.99              | trapezoid D=3 R= A=2 B=1.99 C=2 write   | !参数输入有误，顶边长不能小于底边长
 U with E                               | U D=2.5 R=0.3 A=1 B=2 C=1.2 write       | 80 10 00 0F 00 06 0C 00 03 00 FA 00 1E 00 64 00 C8 00 78
 circle, A 3 B 1 left over              | circle D=3 R=0.5 A=3 B=1 C= write       | !参数输入有误，顶边长不能小于底边长
-D empty                                | circle D= R=0.5 A= B= C= write          | !输入参数有误，请输入正确参数！
 R 655.36                               | circle D=3 R=655.36 A= B= C= write      | !输入参数有误，请输入正确参数！
-trapezoid height empty                 | trapezoid D=3 R= A=1 B=2 C= write       | !输入参数有误，请输入正确参数！
 negative E before width                | U D=3 R=-1 A=2 B=1 C=1 write            | !输入参数有误，请输入正确参数！
 range step 3                           | comboBoxSampRate70=2 pushButtonSampRate70 | 80 06 00 17 00 03
 velocity threshold 65535               | lineEditThreshold70=65535 pushButtonThreshold70 | 80 06 00 0B FF FF
@@ -120,9 +118,7 @@ horizontal angle 61                    | lineEditAngleH=61 pushButtonAngleH     
 horizontal angle 0                     | lineEditAngleH=0 pushButtonAngleH       | 80 06 00 1E 00 00
 horizontal angle -1                    | lineEditAngleH=-1 pushButtonAngleH      | !水平角度修正无效，修正范围0-60！
 angle 65566 would wrap to 30           | lineEditAngleH=65566 pushButtonAngleH   | !水平角度修正无效，修正范围0-60！
-angle empty                            | lineEditAngleH= pushButtonAngleH        | !请输入要修正的水平角度！
 sleep 15 min                           | lineEditSleepTime=15 pushButtonSleepTime | 80 06 00 20 00 0F
-sleep empty                            | lineEditSleepTime= pushButtonSleepTime  | !请输入休眠时间！
 silt 655.35 m                          | lineEditSilt=655.35 pushButtonSilt      | 80 06 00 36 FF FF
 silt 655.36 m                          | lineEditSilt=655.36 pushButtonSilt      | !输入参数有误，请输入正确参数！
 negative silt                          | lineEditSilt=-0.5 pushButtonSilt        | !输入参数有误，请输入正确参数！
@@ -138,7 +134,6 @@ low speed unselected                   | comboBoxLowSpeed=-1 pushButtonLowSpeed 
 immunity 65535                         | lineEditStable=65535 pushButtonStable   | 80 06 00 2F FF FF
 immunity 65536                         | lineEditStable=65536 pushButtonStable   | !输入参数有误，请输入正确参数！
 immunity -1                            | lineEditStable=-1 pushButtonStable      | !输入参数有误，请输入正确参数！
-immunity not a number                  | lineEditStable=ten pushButtonStable     | !输入参数有误，请输入正确参数！
 upper threshold 0.3                    | lineEditBaseLine=0.3 pushButtonBaseLine | 80 06 00 34 00 1E
 lower threshold 0.2                    | lineEditBaseLineMin=0.2 pushButtonBaseLineMin | 80 06 00 38 00 14
 damper on                              | comboBoxKalman=1 pushButtonKalman       | 80 06 00 3A 00 01
@@ -150,24 +145,19 @@ scan volume 525                        | lineEditMeasureTimes=525 pushButtonMeas
 scan volume 526                        | lineEditMeasureTimes=526 pushButtonMeasureTimes | !输入参数有误，请输入正确参数！
 scan volume 65941 would wrap to 405    | lineEditMeasureTimes=65941 pushButtonMeasureTimes | !输入参数有误，请输入正确参数！
 tolerance 0.3 in single precision      | lineEditRelative=0.3 pushButtonRelative | 80 06 00 33 00 1E
-tolerance with a comma                 | lineEditRelative=0,3 pushButtonRelative | !输入参数有误，请输入正确参数！
 filter M4                              | comboBoxFilterType=4 pushButtonFilterType | 80 06 00 35 00 04
 quantisation 0.1                       | lineEditFilterFactor=0.1 pushButtonFilterFactor | 80 06 00 39 00 0A
 short power-up                         | comboBoxPowerMode=1 pushButtonPowerMode | 80 06 00 3B 00 01
 validity threshold 20                  | lineEditValidThreshold=20 pushButtonValidThreshold | 80 06 00 43 00 14
 zeroing 3                              | lineEditZeroCounter=3 pushButtonZeroCounter | 80 06 00 44 00 03
-zeroing empty                          | lineEditZeroCounter= pushButtonZeroCounter | !输入参数有误，请输入正确参数！
 river type 4                           | comboBoxRiverModel=3 pushButtonRiverModel | 80 06 00 16 00 04
-river type unselected                  | comboBoxRiverModel=-1 pushButtonRiverModel | !输入参数有误，请输入正确参数！
 bank coefficient 0.29                  | lineEditCoefficient=0.29 pushButtonCoefficient | 80 06 00 15 00 1D
 vertical angle command                 | pushButtonAngleAdjust                   | 80 06 00 1D 00 01
 address 80, read as hexadecimal        | lineEditNewDevAddr=80 pushButtonChangeAddr | 80 06 00 1C 00 80
 address 0x80                           | lineEditNewDevAddr=0x80 pushButtonChangeAddr | 80 06 00 1C 00 80
 address C9                             | lineEditNewDevAddr=C9 pushButtonChangeAddr | !设备地址无效，必须在0x01-0xC8之间！
 address 0                              | lineEditNewDevAddr=0 pushButtonChangeAddr | !设备地址无效，必须在0x01-0xC8之间！
-address xyz                            | lineEditNewDevAddr=xyz pushButtonChangeAddr | !设备地址无效，必须在0x01-0xC8之间！
 address 10080 would wrap to 80         | lineEditNewDevAddr=10080 pushButtonChangeAddr | !设备地址无效，必须在0x01-0xC8之间！
-address empty                          | lineEditNewDevAddr= pushButtonChangeAddr | !请输入要设置的设备地址，以十进制表示！
 clear discharge, Yes                   | dischargeClear                          | 80 06 00 1A 00 01
 clear discharge, No                    | dischargeClear                          | ?清空累计流量|确定要清空累计流量吗？
 factory reset, Yes                     | pushButtonFactoryRst2                   | 80 06 00 25 00 01
