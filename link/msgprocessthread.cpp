@@ -119,8 +119,13 @@ void MsgProcessThread::ModbusEncoding(QByteArray byteArray, u16 usLen)
     if (result == MB_EX_EXCEPTION_ANSWER && quint8(byteArray.at(1)) == 0x83)
         isHoldingReadRefused = true;
     if (result <= MB_EX_SLAVE_DEVICE_FAILURE || result == MB_EX_EXCEPTION_ANSWER) {
-        if (OpenGate())
+        // The window hears of this answer before the gate lets the next
+        // request out: told afterwards, it would disarm the next request's
+        // time-out instead of this one's.
+        if (msgSemaphore.available() == 0) {
             emit RecvMsgSucceed();
+            OpenGate();
+        }
     } else if (result == MB_EX_NEED_RELEASE) {
         qDebug() << "Need release manually";
         emit RecvMsgSucceed();

@@ -53,6 +53,14 @@ public:
     // a shutdown asked for from outside (SIGTERM, SIGINT, SIGHUP).
     void EndRunAndQuit();
 
+    // The line's timing: an answer is awaited responseTimeoutMs before each
+    // resend, and a frame is closed after quietTimeMs without a new byte.
+    static constexpr int DefaultResponseTimeoutMs = 3000;
+    static constexpr int DefaultQuietTimeMs = 100;
+    void SetLineTiming(int iResponseTimeoutMs, int iQuietTimeMs);
+    int ResponseTimeoutMs() const { return responseTimeoutMs; }
+    int QuietTimeMs() const { return quietTimeMs; }
+
 signals:
     void WriteHoldingRegister(u16 ucAddr, u16 ucValue);
     void WriteMultHoldingRegisters(u16 usStartAddr, QByteArray value, u16 usCount);
@@ -274,6 +282,8 @@ private:
     // The poll interval in force: the field's last valid value.
     int autoRunIntervalSecs = 2;
     int resendCount = 0;
+    int responseTimeoutMs = DefaultResponseTimeoutMs;
+    int quietTimeMs = DefaultQuietTimeMs;
     QByteArray lastSendFrame;
     u16 usHoldingRegCount = 101;
     u16 usDevVersion = 0;

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int QuietTimeMs = 100;
-constexpr int ResponseTimeoutMs = 3000;
 constexpr int MaxResends = 2;
 // A burst this long while a spectrum is awaited is the spectrum, not a frame.
 constexpr int SpectrumMinBytes = 128;
@@ -84,6 +82,12 @@ bool IsConnectionLost(QSerialPort::SerialPortError error)
 }
 
 } // namespace
+
+void MainWindow::SetLineTiming(int iResponseTimeoutMs, int iQuietTimeMs)
+{
+    responseTimeoutMs = iResponseTimeoutMs;
+    quietTimeMs = iQuietTimeMs;
+}
 
 bool MainWindow::IsPortReady() const
 {
@@ -347,7 +351,7 @@ void MainWindow::SendMsgSucceedSlot()
     // A signal queued before the connection closed arms nothing.
     if (!isPortOpen || recvTimeoutTimer.isActive())
         return;
-    recvTimeoutTimer.setInterval(ResponseTimeoutMs);
+    recvTimeoutTimer.setInterval(responseTimeoutMs);
     recvTimeoutTimer.start();
 }
 
@@ -419,7 +423,7 @@ void MainWindow::ReadSerial()
     if (readSerialTimer.isActive())
         return;
     lastBytesAvailable = int(n);
-    readSerialTimer.setInterval(QuietTimeMs);
+    readSerialTimer.setInterval(quietTimeMs);
     readSerialTimer.start();
 }
 

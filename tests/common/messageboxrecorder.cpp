@@ -1,7 +1,5 @@
 #include "messageboxrecorder.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QtTest>
 
 MessageBoxRecorder::MessageBoxRecorder(QMessageBox::StandardButton answer, QObject *parent)

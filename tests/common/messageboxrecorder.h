@@ -1,10 +1,6 @@
 #pragma once
 
-#include <QList>
-#include <QMessageBox>
-#include <QObject>
-#include <QPointer>
-#include <QTimer>
+#include <QtWidgets>
 
 // Answers every message box the program shows while it lives, recording its
 // title and text: a modal box would otherwise stop a headless test.

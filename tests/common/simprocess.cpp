@@ -1,9 +1,5 @@
 #include "simprocess.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
 #include <QtTest>
 
 SimProcess::SimProcess(const QStringList &extraArgs)
@@ -29,16 +25,6 @@ SimProcess::SimProcess(const QStringList &extraArgs)
 SimProcess::~SimProcess()
 {
     stop();
-}
-
-QString SimProcess::linkPath() const
-{
-    return dir.filePath("ttySim");
-}
-
-QString SimProcess::journalPath() const
-{
-    return dir.filePath("journal.jsonl");
 }
 
 bool SimProcess::readLine(QByteArray *ptLine, int iTimeoutMs)
@@ -94,16 +80,6 @@ bool SimProcess::waitForEntries(int iCount, int iTimeoutMs) const
         QTest::qWait(10);
     }
     return true;
-}
-
-QByteArray SimProcess::requestBytes(const QJsonObject &entry)
-{
-    return QByteArray::fromHex(entry.value("rx").toString().toLatin1());
-}
-
-QByteArray SimProcess::answerBytes(const QJsonObject &entry)
-{
-    return QByteArray::fromHex(entry.value("tx").toString().toLatin1());
 }
 
 void SimProcess::stop()

@@ -1,11 +1,6 @@
 #pragma once
 
-#include <QByteArray>
-#include <QJsonObject>
-#include <QList>
-#include <QProcess>
-#include <QStringList>
-#include <QTemporaryDir>
+#include <QtCore>
 
 // Runs radarflow-sim for one test: on a link and a journal of its own in a
 // temporary folder, stopped with SIGTERM when the object goes.
@@ -31,8 +26,8 @@ public:
     bool isReady() const { return isStarted; }
     QString errorString() const { return error; }
 
-    QString linkPath() const;
-    QString journalPath() const;
+    QString linkPath() const { return dir.filePath("ttySim"); }
+    QString journalPath() const { return dir.filePath("journal.jsonl"); }
 
     // Sends one runtime command ("bad-crc on", "silent-next 2", "exception
     // 3:4", "clear", "level 0.5" ...; see radarflow-sim --help) and waits
@@ -49,14 +44,18 @@ public:
     bool waitForEntries(int iCount, int iTimeoutMs = 5000) const;
 
     // The bytes of an entry's request as received, and of the answer sent.
-    static QByteArray requestBytes(const QJsonObject &entry);
-    static QByteArray answerBytes(const QJsonObject &entry);
+    static QByteArray requestBytes(const QJsonObject &entry) { return Bytes(entry, "rx"); }
+    static QByteArray answerBytes(const QJsonObject &entry) { return Bytes(entry, "tx"); }
 
     // SIGTERM, and wait until the simulator has removed its link.
     void stop();
 
 private:
     bool readLine(QByteArray *ptLine, int iTimeoutMs);
+    static QByteArray Bytes(const QJsonObject &entry, const char *key)
+    {
+        return QByteArray::fromHex(entry.value(key).toString().toLatin1());
+    }
 
     QTemporaryDir dir;
     QProcess process;

@@ -1,275 +1,145 @@
 // The history store and its page: the table on disk, the age filters at
-// their date boundaries, the order of rows, deletion with its question, and
-// which clicks open the detail dialog.
-#include "chartview.h"
+// their date boundaries, and deletion with its question, asked only by the
+// delete button.
 #include "database.h"
-#include "detailinfo.h"
 #include "historyview.h"
 #include "messageboxrecorder.h"
+#include "runfilemaker.h"
 #include "tableviewdelegate.h"
 
-#include <QApplication>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSqlQuery>
-#include <QSqlQueryModel>
-#include <QSqlRecord>
-#include <QTableView>
-#include <QTemporaryDir>
-#include <QVBoxLayout>
-#include <QXYSeries>
+#include <QtSql>
 #include <QtTest>
-
-namespace {
-
-const int operationColumn = 8;
-
-HistoryRecord Record(const QDateTime &start, const QString &filePath = QString())
-{
-    return {start.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-            "0-0:12:34",
-            377,
-            "0.850",
-            "1.200",
-            "2.000",
-            filePath};
-}
-
-// A run file of two rows, in the working directory.
-QString MakeFile(const QString &name)
-{
-    QFile file(QDir::current().absoluteFilePath(name));
-    if (file.open(QIODevice::WriteOnly))
-        file.write("<Workbook><Table>"
-                   "<Row><Cell><Data>2017-12-10 10:10:00</Data></Cell><Cell><Data>0.5</Data>"
-                   "</Cell><Cell><Data>1</Data></Cell><Cell><Data>2</Data></Cell></Row>"
-                   "<Row><Cell><Data>2017-12-10 10:10:02</Data></Cell><Cell><Data>0.6</Data>"
-                   "</Cell><Cell><Data>1</Data></Cell><Cell><Data>2</Data></Cell></Row>"
-                   "</Table></Workbook>");
-    return file.fileName();
-}
-
-} // namespace
-
-// The history page as the window builds it: the table, the four filters and
-// the delete question on the delegate's signal.
-class HistoryPage : public QWidget
-{
-public:
-    HistoryPage()
-    {
-        auto *layout = new QVBoxLayout(this);
-        for (QRadioButton *button : filters)
-            layout->addWidget(button);
-        layout->addWidget(&table);
-        day.setChecked(true);
-        HistoryView::SetUp(&table, &database, &delegate);
-        QObject::connect(&delegate, &TableViewDelegate::deleteData, this,
-                         [this](QModelIndex index) {
-                             if (HistoryView::ConfirmDelete(this, &database, index))
-                                 Refresh();
-                         });
-        resize(1200, 400);
-        table.setColumnWidth(operationColumn, 100);
-    }
-    void Refresh() { HistoryView::ApplyFilter(&database, {&day, &month, &year, &all}); }
-    bool Show()
-    {
-        Refresh();
-        show();
-        return QTest::qWaitForWindowExposed(this);
-    }
-    QString PathAt(int row)
-    {
-        return database.getModel()->record(row).value(QStringLiteral("filePath")).toString();
-    }
-    QRect Cell(int row, int column) { return table.visualRect(table.model()->index(row, column)); }
-
-    Database database;
-    TableViewDelegate delegate;
-    QRadioButton day, month, year, all; // 7 days, 30 days, half a year, all
-    const std::array<QRadioButton *, 4> filters{&day, &month, &year, &all};
-    QTableView table;
-};
+#include <QtWidgets>
 
 class tst_Database : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup() { QDir::setCurrent(startDir); }
-    void tableSurvivesRestart();
-    void filters_data();
-    void filters();
-    void deleteWithConfirmation_data();
-    void deleteWithConfirmation();
-    void deleteButtonHitArea_data();
-    void deleteButtonHitArea();
-
-private:
     std::unique_ptr<QTemporaryDir> dir;
-    QString startDir;
-};
+    std::unique_ptr<Database> database;
+    TableViewDelegate delegate;
+    QWidget page; // the filters exclude each other as siblings
+    QRadioButton day{&page}, month{&page}, year{&page}, all{&page}; // 7, 30, 180 days, all
+    QTableView table;
 
-void tst_Database::init()
-{
-    startDir = QDir::currentPath();
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    QVERIFY(QDir::setCurrent(dir->path()));
-}
-
-void tst_Database::tableSurvivesRestart()
-{
+    void Insert(const QDateTime &start, const QString &path)
     {
-        Database database;
-        QVERIFY(QFile::exists(QStringLiteral("database.db")));
-        QVERIFY(database.insertRecord(Record(QDateTime::currentDateTime(), "/x/a.xml")));
+        QVERIFY(database->insertRecord({start.toString("yyyy-MM-dd hh:mm:ss"), "0-0:12:34", 377,
+                                        "0.850", "1.200", "2.000", path}));
     }
-    Database database;
-    QCOMPARE(database.getModel()->rowCount(), 1);
-    const QSqlRecord row = database.getModel()->record(0);
-    const QStringList columns = {"id",  "startTime", "durationTime", "count",    "min",
-                                 "max", "average",   "filePath",     "operation"};
-    for (int i = 0; i < columns.size(); ++i)
-        QCOMPARE(row.fieldName(i), columns[i]);
-    QCOMPARE(row.value("durationTime").toString(), QStringLiteral("0-0:12:34"));
-    QCOMPARE(row.value("count").toInt(), 377);
-    QCOMPARE(row.value("min").toString(), QStringLiteral("0.850"));
-    QCOMPARE(row.value("filePath").toString(), QStringLiteral("/x/a.xml"));
-    QVERIFY(row.value("operation").isNull());
-}
+    void Refresh() { HistoryView::ApplyFilter(database.get(), {&day, &month, &year, &all}); }
+    QString PathAt(int row) const
+    {
+        return database->getModel()->record(row).value("filePath").toString();
+    }
 
-void tst_Database::filters_data()
-{
-    QTest::addColumn<int>("filter"); // the checked button: 7 days, 30 days, half year, all
-    QTest::addColumn<int>("daysAgo");
-    QTest::addColumn<bool>("isListed");
+private slots:
+    void init()
+    {
+        database.reset(); // one connection at a time
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(dir->path()));
+        database = std::make_unique<Database>();
+        HistoryView::SetUp(&table, database.get(), &delegate);
+        day.setChecked(true);
+    }
 
-    QTest::newRow("7 days: D-6") << 0 << 6 << true;
-    QTest::newRow("7 days: D-7") << 0 << 7 << false;
-    QTest::newRow("30 days: D-29") << 1 << 29 << true;
-    QTest::newRow("30 days: D-30") << 1 << 30 << false;
-    QTest::newRow("half year: D-179") << 2 << 179 << true;
-    QTest::newRow("half year: D-180") << 2 << 180 << false;
-    QTest::newRow("all: D-400") << 3 << 400 << true;
-}
+    void tableSurvivesRestart()
+    {
+        Insert(QDateTime::currentDateTime(), "/x/a.xml");
+        database.reset();
+        database = std::make_unique<Database>();
+        QCOMPARE(database->getModel()->rowCount(), 1);
+        const QSqlRecord row = database->getModel()->record(0);
+        QStringList fields;
+        for (int i = 0; i < row.count(); ++i)
+            fields << row.fieldName(i) + '=' + row.value(i).toString();
+        QCOMPARE(fields.mid(2).join(' '), QString("durationTime=0-0:12:34 count=377 min=0.850 "
+                                                  "max=1.200 average=2.000 filePath=/x/a.xml "
+                                                  "operation="));
+    }
 
-void tst_Database::filters()
-{
-    QFETCH(int, filter);
-    QFETCH(int, daysAgo);
-    QFETCH(bool, isListed);
+    void filters_data()
+    {
+        QTest::addColumn<int>("filter"); // the checked button: 7 days, 30 days, half year, all
+        QTest::addColumn<int>("daysAgo");
+        QTest::addColumn<bool>("isListed");
+        QTest::newRow("7 days: D-6") << 0 << 6 << true;
+        QTest::newRow("7 days: D-7") << 0 << 7 << false;
+        QTest::newRow("30 days: D-29") << 1 << 29 << true;
+        QTest::newRow("30 days: D-30") << 1 << 30 << false;
+        QTest::newRow("half year: D-179") << 2 << 179 << true;
+        QTest::newRow("half year: D-180") << 2 << 180 << false;
+        QTest::newRow("all: D-400") << 3 << 400 << true;
+    }
+    void filters()
+    {
+        QFETCH(int, filter);
+        QFETCH(int, daysAgo);
+        QFETCH(bool, isListed);
+        // The first second of the day: a run's date counts, not its time.
+        Insert(QDateTime(QDate::currentDate().addDays(-daysAgo), QTime(0, 0, 1)), "/old.xml");
+        Insert(QDateTime::currentDateTime(), "/today.xml");
+        QRadioButton *buttons[] = {&day, &month, &year, &all};
+        buttons[filter]->setChecked(true);
+        Refresh();
+        QCOMPARE(database->getModel()->rowCount(), isListed ? 2 : 1);
+        QCOMPARE(PathAt(0), QString("/today.xml")); // newest first
+    }
 
-    // The first second of the day: a run's date counts, not its time.
-    HistoryPage page;
-    page.database.insertRecord(
-        Record(QDateTime(QDate::currentDate().addDays(-daysAgo), QTime(0, 0, 1)), "/old.xml"));
-    page.database.insertRecord(Record(QDateTime::currentDateTime(), "/today.xml"));
-    page.filters[filter]->setChecked(true);
-    page.Refresh();
-    QCOMPARE(page.database.getModel()->rowCount(), isListed ? 2 : 1);
-    QCOMPARE(page.PathAt(0), QStringLiteral("/today.xml")); // newest first
-}
-
-void tst_Database::deleteWithConfirmation_data()
-{
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("isLocked"); // the history refuses every delete
-    QTest::addColumn<bool>("isDeleted");
-    QTest::newRow("Yes deletes the row and its file") << int(QMessageBox::Yes) << false << true;
-    QTest::newRow("No keeps both") << int(QMessageBox::No) << false << false;
-    QTest::newRow("a row that stays keeps its file") << int(QMessageBox::Yes) << true << false;
-}
-
-void tst_Database::deleteWithConfirmation()
-{
-    QFETCH(int, answer);
-    QFETCH(bool, isLocked);
-    QFETCH(bool, isDeleted);
-
-    HistoryPage page;
-    const QString older = MakeFile(QStringLiteral("older.xml"));
-    const QString newer = MakeFile(QStringLiteral("newer.xml"));
-    page.database.insertRecord(Record(QDateTime::currentDateTime().addSecs(-60), older));
-    page.database.insertRecord(Record(QDateTime::currentDateTime(), newer));
-    if (isLocked)
-        QVERIFY(QSqlQuery().exec(QStringLiteral("create trigger keep before delete on history "
-                                                "begin select raise(abort, 'locked'); end")));
-    QVERIFY(page.Show());
-    QVERIFY(page.table.isColumnHidden(0));
-    QCOMPARE(page.PathAt(0), newer);
-
-    MessageBoxRecorder boxes{QMessageBox::StandardButton(answer)};
-    QTest::mouseClick(page.table.viewport(), Qt::LeftButton, {},
-                      page.delegate.ButtonRect(page.Cell(0, operationColumn)).center());
-    QVERIFY(boxes.waitForBoxes(1));
-    QCOMPARE(boxes.boxes().size(), 1);
-    QCOMPARE(boxes.boxes()[0].title, QStringLiteral("删除历史记录"));
-    QCOMPARE(boxes.boxes()[0].text, QStringLiteral("数据删除后不可恢复，是否删除本条记录？"));
-
-    QCOMPARE(QFile::exists(newer), !isDeleted);
-    QVERIFY(QFile::exists(older));
-    QCOMPARE(page.database.getModel()->rowCount(), isDeleted ? 1 : 2);
-    QCOMPARE(page.PathAt(0), isDeleted ? older : newer);
-}
-
-void tst_Database::deleteButtonHitArea_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("dx"); // from the cell's left edge; -1 the centre
-    QTest::addColumn<bool>("isQuestion");
-    QTest::addColumn<bool>("isDetail");
-
-    // In a cell 100 pixels wide the button covers pixels 62 to 86; the rest
-    // of the operation cell does nothing.
-    QTest::newRow("just left of the button") << operationColumn << 61 << false << false;
-    QTest::newRow("button's left edge") << operationColumn << 62 << true << false;
-    QTest::newRow("button's right edge") << operationColumn << 86 << true << false;
-    QTest::newRow("just right of the button") << operationColumn << 87 << false << false;
-    QTest::newRow("start time column") << 1 << -1 << false << true;
-    QTest::newRow("path column") << 7 << -1 << false << true;
-}
-
-void tst_Database::deleteButtonHitArea()
-{
-    QFETCH(int, column);
-    QFETCH(int, dx);
-    QFETCH(bool, isQuestion);
-    QFETCH(bool, isDetail);
-
-    HistoryPage page;
-    page.database.insertRecord(
-        Record(QDateTime::currentDateTime(), MakeFile(QStringLiteral("run.xml"))));
-    QVERIFY(page.Show());
-    QCOMPARE(page.table.columnWidth(operationColumn), 100);
-
-    // A detail dialog is closed as soon as it appears, after noting how many
-    // points of the run it plots.
-    int detailPoints = -1;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&detailPoints] {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            auto *detail = qobject_cast<DetailInfo *>(widget);
-            if (!detail || !detail->isVisible())
-                continue;
-            auto *view = detail->findChild<ChartView *>(QStringLiteral("detailInfoChart70"));
-            auto *series = qobject_cast<QtCharts::QXYSeries *>(view->chart()->series().value(0));
-            detailPoints = series ? series->count() : 0;
-            detail->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
-        }
-    });
-    closer.start(10);
-    MessageBoxRecorder boxes(QMessageBox::No);
-
-    const QRect cell = page.Cell(0, column);
-    QTest::mouseClick(page.table.viewport(), Qt::LeftButton, {},
-                      dx < 0 ? cell.center() : QPoint(cell.left() + dx, cell.center().y()));
-    QTest::qWait(50);
-    QCOMPARE(boxes.boxes().size(), isQuestion ? 1 : 0);
-    QCOMPARE(detailPoints, isDetail ? 2 : -1);
-}
+    void deleteWithConfirmation_data()
+    {
+        // Where in the operation cell, 100 pixels wide, the click lands: the
+        // button covers pixels 62 to 86. The answer, and whether the history
+        // refuses every delete.
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("isLocked");
+        QTest::newRow("just left of the button") << 61 << int(QMessageBox::Yes) << false;
+        QTest::newRow("left edge, Yes deletes row and file")
+            << 62 << int(QMessageBox::Yes) << false;
+        QTest::newRow("right edge, No keeps both") << 86 << int(QMessageBox::No) << false;
+        QTest::newRow("just right of the button") << 87 << int(QMessageBox::Yes) << false;
+        QTest::newRow("a row that stays keeps its file") << 70 << int(QMessageBox::Yes) << true;
+    }
+    void deleteWithConfirmation()
+    {
+        QFETCH(int, x);
+        QFETCH(int, answer);
+        QFETCH(bool, isLocked);
+        const QString older = RunFileMaker::Write("older.xml", {});
+        const QString newer = RunFileMaker::Write("newer.xml", {});
+        Insert(QDateTime::currentDateTime().addSecs(-60), older);
+        Insert(QDateTime::currentDateTime(), newer);
+        if (isLocked)
+            QVERIFY(QSqlQuery().exec("create trigger keep before delete on history "
+                                     "begin select raise(abort, 'locked'); end"));
+        connect(&delegate, &TableViewDelegate::deleteData, this, [this](const QModelIndex &index) {
+            if (HistoryView::ConfirmDelete(&table, database.get(), index))
+                Refresh();
+        });
+        Refresh();
+        table.resize(1200, 300);
+        table.setColumnWidth(8, 100);
+        table.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&table));
+        MessageBoxRecorder boxes{QMessageBox::StandardButton(answer)};
+        const QRect cell = table.visualRect(table.model()->index(0, 8));
+        QTest::mouseClick(table.viewport(), Qt::LeftButton, {},
+                          QPoint(cell.left() + x, cell.center().y()));
+        const bool isAsked = x >= 62 && x <= 86;
+        QCOMPARE(boxes.waitForBoxes(1, isAsked ? 5000 : 100), isAsked);
+        if (isAsked)
+            QCOMPARE(boxes.boxes()[0].title + boxes.lastText(),
+                     QString("删除历史记录数据删除后不可恢复，是否删除本条记录？"));
+        const bool isDeleted = isAsked && answer == QMessageBox::Yes && !isLocked;
+        QCOMPARE(QFile::exists(newer), !isDeleted);
+        QVERIFY(QFile::exists(older));
+        QCOMPARE(database->getModel()->rowCount(), isDeleted ? 1 : 2);
+        QCOMPARE(PathAt(0), isDeleted ? older : newer);
+        disconnect(&delegate, nullptr, this, nullptr);
+    }
+};
 
 QTEST_MAIN(tst_Database)
 #include "tst_database.moc"

@@ -174,7 +174,6 @@ void tst_Faults::noPollBacklog()
     for (int i = 1; i < polls.size(); ++i)
         QVERIFY2(polls[i]["ms"].toDouble() - polls[i - 1]["ms"].toDouble() > 500,
                  qPrintable(QString::number(i)));
-    QVERIFY(WindowBench::countLogLines("poll skipped") >= 2);
 }
 
 void tst_Faults::damagedRunFiles_data()
@@ -272,7 +271,6 @@ void tst_Faults::operatorActions()
     // Answered, so neither resent nor timed out: the port stays open.
     const int sent = bench.sim.entries().size();
     QTest::qWait(3500);
-    QCOMPARE(WindowBench::countLogLines("Resend:"), 0);
     QVERIFY(bench.isPortOpen());
     if (button == "pushButtonAutoRun70")
         QVERIFY(bench.click(button));

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QFile>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
@@ -75,20 +74,4 @@ QList<QJsonObject> WindowBench::requests(int function) const
             list << entry;
     }
     return list;
-}
-
-QStringList WindowBench::logLines()
-{
-    QFile file(QStringLiteral("log.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-int WindowBench::countLogLines(const QString &fragment)
-{
-    int n = 0;
-    for (const QString &line : logLines())
-        n += line.contains(fragment) ? 1 : 0;
-    return n;
 }

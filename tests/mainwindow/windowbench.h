@@ -39,10 +39,6 @@ public:
     // Journal entries of one function code.
     QList<QJsonObject> requests(int function) const;
 
-    // The lines of log.txt in the working directory.
-    static QStringList logLines();
-    static int countLogLines(const QString &fragment);
-
     SimProcess sim;
     MessageBoxRecorder boxes;
     std::unique_ptr<MainWindow> window;
