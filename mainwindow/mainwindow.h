@@ -267,10 +267,6 @@ private:
 
     QDateTime startTime;
     QDateTime endTime;
-    int xmlFileRowCount = 0;
-    double speedSum = 0;
-    double levelSum = 0;
-    double quantitySum = 0;
     // The poll interval in force: the field's last valid value.
     int autoRunIntervalSecs = 2;
     int resendCount = 0;

@@ -84,13 +84,11 @@ std::optional<HistoryRecord> Record(const QList<Sample> &samples, qint64 seconds
     MeasurementFile file;
     if (!file.CreateXmlFile(runStart))
         return std::nullopt;
-    Sample sum{0, 0, 0};
     for (int row = 0; row < samples.size(); ++row) {
         const Sample &s = samples[row];
         file.WriteXmlFileRow(TimeText(row), s[0], s[1], s[2], 0.75, 4294967.296, 40, 55);
-        sum = {sum[0] + s[0], sum[1] + s[1], sum[2] + s[2]};
     }
-    return file.SaveXmlFile(runStart, runStart.addSecs(seconds), sum[0], sum[1], sum[2]);
+    return file.SaveXmlFile(runStart, runStart.addSecs(seconds));
 }
 
 const QList<Sample> twoSamples = {{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}};
@@ -246,7 +244,7 @@ void tst_MeasurementFile::unopenableFile()
     QVERIFY(!file.WriteXmlFileRow(TimeText(0), 1, 1, 1, 1, 1, 1, 1));
     QVERIFY(!file.WriteXmlFileRow(TimeText(1), 1, 1, 1, 1, 1, 1, 1));
     QCOMPARE(file.rowCount(), 0);
-    QVERIFY(!file.SaveXmlFile(runStart, runStart.addSecs(4), 2, 2, 2));
+    QVERIFY(!file.SaveXmlFile(runStart, runStart.addSecs(4)));
 }
 
 void tst_MeasurementFile::opensInLibreOffice()
