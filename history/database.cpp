@@ -1,7 +1,5 @@
 #include "database.h"
 
-#include "detailinfo.h"
-
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
@@ -28,8 +26,6 @@ const char *const selectLastMonth = "select * from history where DATE(startTime)
 const char *const selectLastHalfYear = "select * from history where DATE(startTime) > "
                                        "DATE('now', '-180 day', 'localtime') order by id desc";
 const char *const selectAll = "select * from history order by id desc";
-
-const int operationColumn = 8;
 
 const char *const fileName = "database.db";
 const char *const columnNames[] = {"id",  "startTime", "durationTime", "count",    "min",
@@ -235,21 +231,17 @@ void Database::query(Filter filter)
     }
 }
 
-void Database::modelTableRowClicked(QModelIndex index)
-{
-    if (!model || index.column() < 0 || index.column() == operationColumn)
-        return;
-    const QString path = model->record(index.row()).value(QStringLiteral("filePath")).toString();
-    DetailInfo dialog;
-    dialog.show();
-    dialog.setDetailInfoFileName(path);
-    dialog.exec();
-}
-
-void Database::deleteRowFromTable(QModelIndex index)
+QString Database::filePathAt(int row) const
 {
     if (!model)
-        return;
+        return QString();
+    return model->record(row).value(QStringLiteral("filePath")).toString();
+}
+
+bool Database::deleteRowFromTable(QModelIndex index)
+{
+    if (!model)
+        return false;
     const QSqlRecord record = model->record(index.row());
     QSqlQuery remove;
     remove.prepare(QStringLiteral("delete from history where id = ?"));
@@ -257,10 +249,12 @@ void Database::deleteRowFromTable(QModelIndex index)
     // The file goes only once its row is gone: a row must never point at a
     // file that no longer exists because the delete failed.
     if (!remove.exec()) {
-        qDebug() << "history row not deleted:" << remove.lastError().text();
-        return;
+        lastErrorText = remove.lastError().text();
+        qDebug() << "history row not deleted:" << lastErrorText;
+        return false;
     }
     const QString path = record.value(QStringLiteral("filePath")).toString();
     if (QFile::exists(path) && !QFile::remove(path))
         qDebug() << "measurement file not deleted:" << path;
+    return true;
 }
