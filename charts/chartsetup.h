@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class Callout;
 class Chart;
 class ChartView;
 
@@ -12,10 +13,10 @@ class QScatterSeries;
 } // namespace QtCharts
 
 // How the program builds a chart into its view: a line series, optionally a
-// scatter series of hoverable points on it, over a horizontal and a vertical
-// axis. What tells one chart from another is given as data; the rest (look,
-// animations, what keeps their frames cheap) is the same for every chart
-// built here.
+// scatter series of hoverable points on it and a hidden call-out, over a
+// horizontal and a vertical axis. What tells one chart from another is given
+// as data; the rest (look, animations) is the same for every chart built
+// here.
 class ChartSetup
 {
 public:
@@ -49,6 +50,7 @@ public:
         QtCharts::QScatterSeries *scatter = nullptr;
         QtCharts::QAbstractAxis *axisX = nullptr;
         QtCharts::QAbstractAxis *axisY = nullptr;
+        Callout *callout = nullptr;
     };
 
     // A live chart: values against the time of day, newest point marked.
@@ -59,4 +61,10 @@ public:
     Axis axisX;
     Axis axisY;
     bool hasScatter = true;
+    // Empty until the first hover places it.
+    bool hasCallout = false;
+    // A chart that moves with every sample: short animations, frames kept
+    // cheap, and no animations while nobody sees it. Others animate as the
+    // framework does.
+    bool isMoving = false;
 };

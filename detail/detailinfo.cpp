@@ -2,7 +2,7 @@
 #include "ui_detailinfo.h"
 
 #include "callout.h"
-#include "chart.h"
+#include "chartsetup.h"
 #include "chartview.h"
 #include "csvexport.h"
 #include "runfile.h"
@@ -56,37 +56,19 @@ DetailInfo::~DetailInfo()
 
 void DetailInfo::InitPlot(Plot &plot, ChartView *view, const QString &valueTitle)
 {
-    const QFont titleFont(QStringLiteral("ADMU13Lg"), 11);
-
-    plot.chart = new Chart();
-    plot.lineSeries = new QLineSeries();
-    plot.scatterSeries = new QScatterSeries();
-    plot.scatterSeries->setMarkerSize(8);
-    plot.scatterSeries->setColor(QColor(32, 159, 223));
-    plot.chart->addSeries(plot.lineSeries);
-    plot.chart->addSeries(plot.scatterSeries);
-
-    plot.timeAxis = new QDateTimeAxis();
-    plot.timeAxis->setTickCount(10);
-    plot.timeAxis->setFormat(QStringLiteral("HH:mm:ss"));
-    plot.timeAxis->setTitleText(tr("时间"));
-    plot.timeAxis->setTitleFont(titleFont);
-    plot.chart->addAxis(plot.timeAxis, Qt::AlignBottom);
-    plot.lineSeries->attachAxis(plot.timeAxis);
-    plot.scatterSeries->attachAxis(plot.timeAxis);
-
-    plot.valueAxis = new QValueAxis();
-    plot.valueAxis->setTitleText(valueTitle);
-    plot.valueAxis->setTitleFont(titleFont);
-    plot.chart->addAxis(plot.valueAxis, Qt::AlignLeft);
-    plot.valueAxis->setRange(valueFloor, 3);
-    plot.lineSeries->attachAxis(plot.valueAxis);
-    plot.scatterSeries->attachAxis(plot.valueAxis);
-
-    plot.chart->legend()->hide();
-    plot.chart->setAnimationOptions(QChart::AllAnimations);
-    view->installChart(plot.chart);
-    view->setRenderHint(QPainter::Antialiasing);
+    ChartSetup setup;
+    setup.axisX = {ChartSetup::Axis::Kind::Time, tr("时间"), QStringLiteral("HH:mm:ss"), 10};
+    setup.axisY = {ChartSetup::Axis::Kind::Value, valueTitle, QString(), 0, valueFloor, 3};
+    setup.hasCallout = true;
+    const ChartSetup::Parts parts = setup.Build(view);
+    plot.chart = parts.chart;
+    plot.lineSeries = parts.line;
+    plot.scatterSeries = parts.scatter;
+    plot.timeAxis = qobject_cast<QDateTimeAxis *>(parts.axisX);
+    plot.valueAxis = qobject_cast<QValueAxis *>(parts.axisY);
+    plot.callout = parts.callout;
+    connect(plot.scatterSeries, &QScatterSeries::hovered, this,
+            &DetailInfo::DetailChartHoveredSlot);
 }
 
 void DetailInfo::InitDetailCharts()
@@ -95,13 +77,6 @@ void DetailInfo::InitDetailCharts()
     InitPlot(level, ui->detailInfoChart80, tr("水位(m)"));
     InitPlot(quantity, ui->detailInfoChart90, tr("流量(m³/s)"));
     ResetDetailTimeAxes();
-    for (Plot *plot : {&speed, &level, &quantity}) {
-        plot->callout = new Callout(plot->chart);
-        // Empty until the first hover places it.
-        plot->callout->hide();
-        connect(plot->scatterSeries, &QScatterSeries::hovered, this,
-                &DetailInfo::DetailChartHoveredSlot);
-    }
 }
 
 void DetailInfo::ResetDetailTimeAxes()
@@ -241,11 +216,7 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(point.x()))
                              .toString(QString::fromLatin1(timeFormat));
-    plot->callout->setText(format.arg(time).arg(point.y(), 0, 'g', 6));
-    plot->callout->setAnchor(point);
-    plot->callout->setZValue(11);
-    plot->callout->updateGeometry();
-    plot->callout->show();
+    plot->callout->ShowAt(point, format.arg(time).arg(point.y(), 0, 'g', 6));
 }
 
 void DetailInfo::ExportFile()

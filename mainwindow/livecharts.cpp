@@ -18,12 +18,11 @@ using namespace QtCharts;
 namespace {
 
 constexpr int TimeWindowSecs = 20;
-constexpr int CalloutZ = 11;
 
 // The same for all three: line and scatter series on a date-time axis.
 void BuildLiveChart(ChartView *view, const QString &title, double maxY, Chart *&chart,
                     QLineSeries *&line, QScatterSeries *&scatter, QDateTimeAxis *&axisX,
-                    QValueAxis *&axisY)
+                    QValueAxis *&axisY, Callout *&callout)
 {
     const ChartSetup::Parts parts = ChartSetup::Live(QObject::tr("时间"), title, maxY).Build(view);
     chart = parts.chart;
@@ -31,6 +30,7 @@ void BuildLiveChart(ChartView *view, const QString &title, double maxY, Chart *&
     scatter = parts.scatter;
     axisX = qobject_cast<QDateTimeAxis *>(parts.axisX);
     axisY = qobject_cast<QValueAxis *>(parts.axisY);
+    callout = parts.callout;
 }
 
 // A positive number typed into an axis-maximum field, or 0.
@@ -46,20 +46,14 @@ double PositiveValue(const QString &text)
 void MainWindow::InitMainCharts()
 {
     BuildLiveChart(ui->kx70MainChart, tr("流速(m/s)"), 3, speedChart, speedLineSeries,
-                   speedScatterSeries, speedAxisX, speedAxisY);
+                   speedScatterSeries, speedAxisX, speedAxisY, speedCallout);
     BuildLiveChart(ui->kx80MainChart, tr("水位(m)"), ui->lineEditMaxLevel->text().toDouble(),
-                   levelChart, levelLineSeries, levelScatterSeries, levelAxisX, levelAxisY);
+                   levelChart, levelLineSeries, levelScatterSeries, levelAxisX, levelAxisY,
+                   levelCallout);
     BuildLiveChart(ui->kx90MainChart, tr("流量(m³/s)"), ui->lineEditMaxQuantity->text().toDouble(),
                    quantityChart, quantityLineSeries, quantityScatterSeries, quantityAxisX,
-                   quantityAxisY);
+                   quantityAxisY, quantityCallout);
     ResetTimeAxis();
-
-    speedCallout = new Callout(speedChart);
-    levelCallout = new Callout(levelChart);
-    quantityCallout = new Callout(quantityChart);
-    // Empty until the first hover places them.
-    for (Callout *callout : {speedCallout, levelCallout, quantityCallout})
-        callout->hide();
     for (QScatterSeries *scatter : {speedScatterSeries, levelScatterSeries, quantityScatterSeries})
         connect(scatter, &QScatterSeries::hovered, this, &MainWindow::MainChartHoveredSlot);
 
@@ -129,12 +123,8 @@ void MainWindow::MainChartHoveredSlot(QPointF point, bool state)
         return;
     }
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(point.x()));
-    callout->setText(
-        format.arg(time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))).arg(point.y()));
-    callout->setAnchor(point);
-    callout->setZValue(CalloutZ);
-    callout->updateGeometry();
-    callout->show();
+    callout->ShowAt(
+        point, format.arg(time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))).arg(point.y()));
 }
 
 void MainWindow::on_pushButtonMaxSpeed_clicked()
