@@ -24,16 +24,16 @@ using namespace QtCharts;
 
 namespace {
 
-const char *const timeFormat = "yyyy-MM-dd HH:mm:ss";
+const char *const TimeFormat = "yyyy-MM-dd HH:mm:ss";
 // The chart opens on the last 20 seconds of a run; zoom and pan reach the rest.
-const qint64 windowMs = 20 * 1000;
-const double valueFloor = -0.0001;
+const qint64 WindowMs = 20 * 1000;
+const double ValueFloor = -0.0001;
 
 void FitValueAxis(QValueAxis *axis, double maximum)
 {
     // A quantity that stayed 0 throughout keeps the default range.
     if (maximum > 0)
-        axis->setRange(valueFloor, maximum + maximum / 10);
+        axis->setRange(ValueFloor, maximum + maximum / 10);
 }
 
 } // namespace
@@ -58,7 +58,7 @@ void DetailInfo::InitPlot(Plot &plot, ChartView *view, const QString &valueTitle
 {
     ChartSetup setup;
     setup.axisX = {ChartSetup::Axis::Kind::Time, tr("时间"), QStringLiteral("HH:mm:ss"), 10};
-    setup.axisY = {ChartSetup::Axis::Kind::Value, valueTitle, QString(), 0, valueFloor, 3};
+    setup.axisY = {ChartSetup::Axis::Kind::Value, valueTitle, QString(), 0, ValueFloor, 3};
     setup.hasCallout = true;
     const ChartSetup::Parts parts = setup.Build(view);
     plot.chart = parts.chart;
@@ -83,7 +83,7 @@ void DetailInfo::ResetDetailTimeAxes()
 {
     const QDateTime now = QDateTime::currentDateTime();
     for (Plot *plot : {&speed, &level, &quantity})
-        plot->timeAxis->setRange(now, now.addMSecs(windowMs));
+        plot->timeAxis->setRange(now, now.addMSecs(WindowMs));
 }
 
 void DetailInfo::setDetailInfoFileName(QString name)
@@ -129,9 +129,9 @@ void DetailInfo::LoadFile()
     if (!content.rows.isEmpty()) {
         const QDateTime first = content.rows.first().time;
         const QDateTime last = content.rows.last().time;
-        const bool isLong = first.msecsTo(last) > windowMs;
-        const QDateTime from = isLong ? last.addMSecs(-windowMs) : first;
-        const QDateTime to = isLong ? last : first.addMSecs(windowMs);
+        const bool isLong = first.msecsTo(last) > WindowMs;
+        const QDateTime from = isLong ? last.addMSecs(-WindowMs) : first;
+        const QDateTime to = isLong ? last : first.addMSecs(WindowMs);
         for (Plot *plot : {&speed, &level, &quantity})
             plot->timeAxis->setRange(from, to);
     }
@@ -215,7 +215,7 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
         return;
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(point.x()))
-                             .toString(QString::fromLatin1(timeFormat));
+                             .toString(QString::fromLatin1(TimeFormat));
     plot->callout->ShowAt(point, format.arg(time).arg(point.y(), 0, 'g', 6));
 }
 

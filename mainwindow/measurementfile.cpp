@@ -17,10 +17,10 @@
 
 namespace {
 
-const QString headName = QStringLiteral("excel_head.xml");
-const QString tailName = QStringLiteral("excel_tail.xml");
-const QByteArray rowEnd = QByteArrayLiteral("</Row>");
-const QByteArray tableEnd = QByteArrayLiteral("</Table>");
+const QString HeadName = QStringLiteral("excel_head.xml");
+const QString TailName = QStringLiteral("excel_tail.xml");
+const QByteArray RowEnd = QByteArrayLiteral("</Row>");
+const QByteArray TableEnd = QByteArrayLiteral("</Table>");
 
 QString Number(double value)
 {
@@ -163,15 +163,15 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     }
     const QString folder = XmlFolder(true);
     // A fresh installation has no templates yet: they ship inside the program.
-    InstallTemplate(folder, headName);
-    InstallTemplate(folder, tailName);
+    InstallTemplate(folder, HeadName);
+    InstallTemplate(folder, TailName);
 
     const QString baseName = startTime.toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss"));
     historyRecord.filePath = folder + QLatin1Char('/') + baseName + QStringLiteral(".xml");
     if (!OpenFreeFile(folder, baseName))
         return false;
 
-    if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + headName))
+    if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + HeadName))
         qDebug() << "Copy excel head failed";
 
     xmlWriter = std::make_unique<QXmlStreamWriter>(xmlFile.get());
@@ -241,11 +241,11 @@ bool MeasurementFile::AppendEnd(QFile *file, QString *error)
 {
     const qint64 wholeRows = file->size();
     const QString folder = XmlFolder(false);
-    InstallTemplate(folder, tailName);
-    const QString tailPath = folder + QLatin1Char('/') + tailName;
+    InstallTemplate(folder, TailName);
+    const QString tailPath = folder + QLatin1Char('/') + TailName;
     qDebug() << tailPath;
     // What the writer would put out on closing the table, then the tail.
-    const bool isClosed = file->write("\n" + tableEnd) == tableEnd.size() + 1 && file->flush();
+    const bool isClosed = file->write("\n" + TableEnd) == TableEnd.size() + 1 && file->flush();
     if (isClosed && AppendTemplateFile(file, tailPath))
         return true;
     if (isClosed)
@@ -365,7 +365,7 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
     constexpr qint64 TailBytes = 16 * 1024;
     if (isListed && file.size() > TailBytes) {
         file.seek(file.size() - TailBytes);
-        if (file.read(TailBytes).contains(tableEnd))
+        if (file.read(TailBytes).contains(TableEnd))
             return std::nullopt;
         file.seek(0);
     }
@@ -375,14 +375,14 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
         return std::nullopt;
 
     int rowCount = 0;
-    const bool isFinished = bytes.contains(tableEnd);
+    const bool isFinished = bytes.contains(TableEnd);
     if (isFinished && isListed)
         return std::nullopt;
     if (!isFinished) {
         // Everything after the last whole row is a row cut short.
-        int cut = bytes.lastIndexOf(rowEnd);
+        int cut = bytes.lastIndexOf(RowEnd);
         if (cut >= 0) {
-            cut += rowEnd.size();
+            cut += RowEnd.size();
         } else {
             const int column = bytes.indexOf("<Column");
             cut = column < 0 ? -1 : bytes.indexOf("/>", column);
