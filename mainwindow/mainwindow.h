@@ -20,6 +20,7 @@ class ChartView;
 class Database;
 class TableViewDelegate;
 class MsgProcessThread;
+class QPushButton;
 class QThread;
 class RunSeries;
 
@@ -204,9 +205,9 @@ private:
     // Connects the settings editors' signals; run once by the constructor.
     void ConnectSettings();
     // settings-private-begin
-    // Writes the setting of one editor row, keyed by its register, after
+    // Writes the setting of one editor row, keyed by its write button, after
     // the port guard and the row's checks.
-    void WriteSetting(u16 usRegister);
+    void WriteSetting(const QPushButton *button);
     // Asks the operator; true only for Yes.
     bool ConfirmCommand(const QString &title, const QString &text);
     void ShowWarning(const QString &text);

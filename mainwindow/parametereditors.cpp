@@ -10,13 +10,14 @@ void MainWindow::ShowWarning(const QString &text)
     notifier.Warn(text);
 }
 
-void MainWindow::WriteSetting(u16 usRegister)
+void MainWindow::WriteSetting(const QPushButton *button)
 {
     if (!CheckPortOrWarn())
         return;
+    u16 usRegister = 0;
     u16 value = 0;
     QString warning;
-    if (!SettingsTable::ValueToWrite(usRegister, ui, &value, &warning)) {
+    if (!SettingsTable::ValueToWrite(button, ui, &usRegister, &value, &warning)) {
         if (!warning.isEmpty())
             ShowWarning(warning);
         return;
@@ -26,145 +27,145 @@ void MainWindow::WriteSetting(u16 usRegister)
 
 void MainWindow::on_pushButtonSampRate70_clicked()
 {
-    WriteSetting(SettingsTable::SampRate70);
+    WriteSetting(ui->pushButtonSampRate70);
 }
 
 void MainWindow::on_pushButtonThreshold70_clicked()
 {
-    WriteSetting(SettingsTable::Threshold70);
+    WriteSetting(ui->pushButtonThreshold70);
 }
 
 void MainWindow::on_pushButtonSpeedFilterTimes_clicked()
 {
-    WriteSetting(SettingsTable::SpeedFilterTimes);
+    WriteSetting(ui->pushButtonSpeedFilterTimes);
 }
 
 void MainWindow::on_pushButtonAngleH_clicked()
 {
-    WriteSetting(SettingsTable::AngleH);
+    WriteSetting(ui->pushButtonAngleH);
 }
 
 void MainWindow::on_pushButtonSleepTime_clicked()
 {
-    WriteSetting(SettingsTable::SleepTime);
+    WriteSetting(ui->pushButtonSleepTime);
 }
 
 void MainWindow::on_pushButtonSilt_clicked()
 {
-    WriteSetting(SettingsTable::Silt);
+    WriteSetting(ui->pushButtonSilt);
 }
 
 void MainWindow::on_pushButtonRadarDir_clicked()
 {
-    WriteSetting(SettingsTable::RadarDir);
+    WriteSetting(ui->pushButtonRadarDir);
 }
 
 void MainWindow::on_pushButtonThreshold80_clicked()
 {
-    WriteSetting(SettingsTable::Threshold80);
+    WriteSetting(ui->pushButtonThreshold80);
 }
 
 void MainWindow::on_pushButtonDistFilterTimes_clicked()
 {
-    WriteSetting(SettingsTable::DistFilterTimes);
+    WriteSetting(ui->pushButtonDistFilterTimes);
 }
 
 void MainWindow::on_pushButtonRainMode_clicked()
 {
-    WriteSetting(SettingsTable::RainMode);
+    WriteSetting(ui->pushButtonRainMode);
 }
 
 void MainWindow::on_pushButtonLowestWater_clicked()
 {
-    WriteSetting(SettingsTable::LowestWater);
+    WriteSetting(ui->pushButtonLowestWater);
 }
 
 void MainWindow::on_pushButtonMaxMeasureSpeed_clicked()
 {
-    WriteSetting(SettingsTable::MaxMeasureSpeed);
+    WriteSetting(ui->pushButtonMaxMeasureSpeed);
 }
 
 void MainWindow::on_pushButtonLowSpeed_clicked()
 {
-    WriteSetting(SettingsTable::LowSpeed);
+    WriteSetting(ui->pushButtonLowSpeed);
 }
 
 void MainWindow::on_pushButtonStable_clicked()
 {
-    WriteSetting(SettingsTable::Stable);
+    WriteSetting(ui->pushButtonStable);
 }
 
 void MainWindow::on_pushButtonBaseLine_clicked()
 {
-    WriteSetting(SettingsTable::BaseLine);
+    WriteSetting(ui->pushButtonBaseLine);
 }
 
 void MainWindow::on_pushButtonBaseLineMin_clicked()
 {
-    WriteSetting(SettingsTable::BaseLineMin);
+    WriteSetting(ui->pushButtonBaseLineMin);
 }
 
 void MainWindow::on_pushButtonKalman_clicked()
 {
-    WriteSetting(SettingsTable::Kalman);
+    WriteSetting(ui->pushButtonKalman);
 }
 
 void MainWindow::on_pushButtonValid_clicked()
 {
-    WriteSetting(SettingsTable::Valid);
+    WriteSetting(ui->pushButtonValid);
 }
 
 void MainWindow::on_pushButtonRelative_2_clicked()
 {
-    WriteSetting(SettingsTable::Relative_2);
+    WriteSetting(ui->pushButtonRelative_2);
 }
 
 void MainWindow::on_pushButtonMeasureTimes_clicked()
 {
-    WriteSetting(SettingsTable::MeasureTimes);
+    WriteSetting(ui->pushButtonMeasureTimes);
 }
 
 void MainWindow::on_pushButtonRelative_clicked()
 {
-    WriteSetting(SettingsTable::Relative);
+    WriteSetting(ui->pushButtonRelative);
 }
 
 void MainWindow::on_pushButtonFilterType_clicked()
 {
-    WriteSetting(SettingsTable::FilterType);
+    WriteSetting(ui->pushButtonFilterType);
 }
 
 void MainWindow::on_pushButtonFilterFactor_clicked()
 {
-    WriteSetting(SettingsTable::FilterFactor);
+    WriteSetting(ui->pushButtonFilterFactor);
 }
 
 void MainWindow::on_pushButtonPowerMode_clicked()
 {
-    WriteSetting(SettingsTable::PowerMode);
+    WriteSetting(ui->pushButtonPowerMode);
 }
 
 void MainWindow::on_pushButtonValidThreshold_clicked()
 {
-    WriteSetting(SettingsTable::ValidThreshold);
+    WriteSetting(ui->pushButtonValidThreshold);
 }
 
 void MainWindow::on_pushButtonZeroCounter_clicked()
 {
-    WriteSetting(SettingsTable::ZeroCounter);
+    WriteSetting(ui->pushButtonZeroCounter);
 }
 
 void MainWindow::on_pushButtonRiverModel_clicked()
 {
-    WriteSetting(SettingsTable::RiverModel);
+    WriteSetting(ui->pushButtonRiverModel);
 }
 
 void MainWindow::on_pushButtonCoefficient_clicked()
 {
-    WriteSetting(SettingsTable::Coefficient);
+    WriteSetting(ui->pushButtonCoefficient);
 }
 
 void MainWindow::on_pushButtonAngleAdjust_clicked()
 {
-    WriteSetting(SettingsTable::AngleAdjust);
+    WriteSetting(ui->pushButtonAngleAdjust);
 }

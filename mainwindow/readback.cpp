@@ -195,7 +195,7 @@ void MainWindow::WriteSingleHoldingRegStatus(bool isSucceed, u16 usAddr)
     }
     // The velocity axis follows the chart's own range field, not the
     // instrument's new maximum.
-    if (usAddr == SettingsTable::MaxMeasureSpeed)
+    if (usAddr == SettingsTable::MaxMeasureSpeedReg)
         on_pushButtonMaxSpeed_clicked();
     // The instrument answers at its new address from now on; this program
     // keeps the old one until the port is reopened.

@@ -36,6 +36,7 @@ using Form = Ui::MainWindow;
 
 struct EditorRow
 {
+    QPushButton *Form::*button;
     u16 usRegister;
     Conversion conversion;
     QLineEdit *Form::*lineEdit;
@@ -49,16 +50,17 @@ struct EditorRow
     bool isReadBack;
 };
 
-constexpr EditorRow Line(u16 reg, Conversion conversion, QLineEdit *Form::*edit,
-                         u16 sinceVersion = 0, const char *emptyText = nullptr)
+constexpr EditorRow Line(QPushButton *Form::*button, u16 reg, Conversion conversion,
+                         QLineEdit *Form::*edit, u16 sinceVersion = 0,
+                         const char *emptyText = nullptr)
 {
-    return {reg, conversion, edit, nullptr, emptyText, sinceVersion, true};
+    return {button, reg, conversion, edit, nullptr, emptyText, sinceVersion, true};
 }
 
-constexpr EditorRow Combo(u16 reg, Conversion conversion, QComboBox *Form::*box,
-                          u16 sinceVersion = 0)
+constexpr EditorRow Combo(QPushButton *Form::*button, u16 reg, Conversion conversion,
+                          QComboBox *Form::*box, u16 sinceVersion = 0)
 {
-    return {reg, conversion, nullptr, box, nullptr, sinceVersion, true};
+    return {button, reg, conversion, nullptr, box, nullptr, sinceVersion, true};
 }
 
 // A setting that is written, never read back.
@@ -68,47 +70,53 @@ constexpr EditorRow WriteOnly(EditorRow row)
     return row;
 }
 
-using Reg = SettingsTable;
 constexpr u16 Advanced = AdvancedSettingsVersion;
 
 const EditorRow Editors[] = {
-    Combo(Reg::SampRate70, Conversion::IndexPlusOne, &Form::comboBoxSampRate70),
-    Line(Reg::Threshold70, Conversion::Whole, &Form::lineEditThreshold70),
-    Line(Reg::SpeedFilterTimes, Conversion::Whole, &Form::lineSpeedFilterTimes),
-    WriteOnly(Line(Reg::AngleH, Conversion::Angle, &Form::lineEditAngleH, 0,
+    Combo(&Form::pushButtonSampRate70, 23, Conversion::IndexPlusOne, &Form::comboBoxSampRate70),
+    Line(&Form::pushButtonThreshold70, 11, Conversion::Whole, &Form::lineEditThreshold70),
+    Line(&Form::pushButtonSpeedFilterTimes, 13, Conversion::Whole, &Form::lineSpeedFilterTimes),
+    WriteOnly(Line(&Form::pushButtonAngleH, 30, Conversion::Angle, &Form::lineEditAngleH, 0,
                    QT_TRANSLATE_NOOP("MainWindow", "请输入要修正的水平角度！"))),
-    Line(Reg::SleepTime, Conversion::Whole, &Form::lineEditSleepTime, 0,
+    Line(&Form::pushButtonSleepTime, 32, Conversion::Whole, &Form::lineEditSleepTime, 0,
          QT_TRANSLATE_NOOP("MainWindow", "请输入休眠时间！")),
-    Line(Reg::Silt, Conversion::Centi, &Form::lineEditSilt, Advanced),
-    Combo(Reg::RadarDir, Conversion::IndexPlusOne, &Form::comboBoxRadarDir),
-    Line(Reg::Threshold80, Conversion::Whole, &Form::lineEditThreshold80),
-    Line(Reg::DistFilterTimes, Conversion::Whole, &Form::lineDistFilterTimes),
-    WriteOnly(Combo(Reg::RainMode, Conversion::IndexPlusOne, &Form::comboBoxRainMode)),
-    Line(Reg::LowestWater, Conversion::Centi, &Form::lineEditLowestWater),
-    Line(Reg::MaxMeasureSpeed, Conversion::Centi, &Form::lineEditMaxMeasureSpeed),
-    Combo(Reg::LowSpeed, Conversion::Index, &Form::comboBoxLowSpeed, Advanced),
-    Line(Reg::Stable, Conversion::Whole, &Form::lineEditStable, Advanced),
-    Line(Reg::BaseLine, Conversion::CentiFixed, &Form::lineEditBaseLine, Advanced),
-    Line(Reg::BaseLineMin, Conversion::CentiFixed, &Form::lineEditBaseLineMin, Advanced),
-    Combo(Reg::Kalman, Conversion::Index, &Form::comboBoxKalman, Advanced),
-    Combo(Reg::Valid, Conversion::Index, &Form::comboBoxValid, Advanced),
-    Combo(Reg::Relative_2, Conversion::Index, &Form::comboBoxRelative, Advanced),
-    Line(Reg::MeasureTimes, Conversion::ScanVolume, &Form::lineEditMeasureTimes, Advanced),
-    Line(Reg::Relative, Conversion::CentiSingle, &Form::lineEditRelative, Advanced),
-    Combo(Reg::FilterType, Conversion::Index, &Form::comboBoxFilterType, Advanced),
-    Line(Reg::FilterFactor, Conversion::CentiFixed, &Form::lineEditFilterFactor, Advanced),
-    Combo(Reg::PowerMode, Conversion::Index, &Form::comboBoxPowerMode, Advanced),
-    Line(Reg::ValidThreshold, Conversion::Whole, &Form::lineEditValidThreshold, Advanced),
-    Line(Reg::ZeroCounter, Conversion::Whole, &Form::lineEditZeroCounter, Advanced),
-    Combo(Reg::RiverModel, Conversion::IndexPlusOne, &Form::comboBoxRiverModel),
-    Line(Reg::Coefficient, Conversion::Centi, &Form::lineEditCoefficient),
-    WriteOnly({Reg::AngleAdjust, Conversion::Command, nullptr, nullptr, nullptr, 0, false}),
+    Line(&Form::pushButtonSilt, 54, Conversion::Centi, &Form::lineEditSilt, Advanced),
+    Combo(&Form::pushButtonRadarDir, 24, Conversion::IndexPlusOne, &Form::comboBoxRadarDir),
+    Line(&Form::pushButtonThreshold80, 12, Conversion::Whole, &Form::lineEditThreshold80),
+    Line(&Form::pushButtonDistFilterTimes, 14, Conversion::Whole, &Form::lineDistFilterTimes),
+    WriteOnly(
+        Combo(&Form::pushButtonRainMode, 31, Conversion::IndexPlusOne, &Form::comboBoxRainMode)),
+    Line(&Form::pushButtonLowestWater, 44, Conversion::Centi, &Form::lineEditLowestWater),
+    Line(&Form::pushButtonMaxMeasureSpeed, SettingsTable::MaxMeasureSpeedReg, Conversion::Centi,
+         &Form::lineEditMaxMeasureSpeed),
+    Combo(&Form::pushButtonLowSpeed, 48, Conversion::Index, &Form::comboBoxLowSpeed, Advanced),
+    Line(&Form::pushButtonStable, 47, Conversion::Whole, &Form::lineEditStable, Advanced),
+    Line(&Form::pushButtonBaseLine, 52, Conversion::CentiFixed, &Form::lineEditBaseLine, Advanced),
+    Line(&Form::pushButtonBaseLineMin, 56, Conversion::CentiFixed, &Form::lineEditBaseLineMin,
+         Advanced),
+    Combo(&Form::pushButtonKalman, 58, Conversion::Index, &Form::comboBoxKalman, Advanced),
+    Combo(&Form::pushButtonValid, 66, Conversion::Index, &Form::comboBoxValid, Advanced),
+    Combo(&Form::pushButtonRelative_2, 63, Conversion::Index, &Form::comboBoxRelative, Advanced),
+    Line(&Form::pushButtonMeasureTimes, 49, Conversion::ScanVolume, &Form::lineEditMeasureTimes,
+         Advanced),
+    Line(&Form::pushButtonRelative, 51, Conversion::CentiSingle, &Form::lineEditRelative, Advanced),
+    Combo(&Form::pushButtonFilterType, 53, Conversion::Index, &Form::comboBoxFilterType, Advanced),
+    Line(&Form::pushButtonFilterFactor, 57, Conversion::CentiFixed, &Form::lineEditFilterFactor,
+         Advanced),
+    Combo(&Form::pushButtonPowerMode, 59, Conversion::Index, &Form::comboBoxPowerMode, Advanced),
+    Line(&Form::pushButtonValidThreshold, 67, Conversion::Whole, &Form::lineEditValidThreshold,
+         Advanced),
+    Line(&Form::pushButtonZeroCounter, 68, Conversion::Whole, &Form::lineEditZeroCounter, Advanced),
+    Combo(&Form::pushButtonRiverModel, 22, Conversion::IndexPlusOne, &Form::comboBoxRiverModel),
+    Line(&Form::pushButtonCoefficient, 21, Conversion::Centi, &Form::lineEditCoefficient),
+    WriteOnly({&Form::pushButtonAngleAdjust, 29, Conversion::Command, nullptr, nullptr, nullptr, 0,
+               false}),
 };
 
-const EditorRow *FindEditor(u16 usRegister)
+const EditorRow *FindEditor(const Form *form, const QPushButton *button)
 {
     for (const EditorRow &row : Editors) {
-        if (row.usRegister == usRegister)
+        if (form->*row.button == button)
             return &row;
     }
     return nullptr;
@@ -201,11 +209,14 @@ QString FieldText(Conversion conversion, u16 usValue)
 
 } // namespace
 
-bool SettingsTable::ValueToWrite(u16 usRegister, const Ui::MainWindow *form, u16 *value,
-                                 QString *warning)
+bool SettingsTable::ValueToWrite(const QPushButton *button, const Ui::MainWindow *form,
+                                 u16 *usRegister, u16 *value, QString *warning)
 {
-    const EditorRow *row = FindEditor(usRegister);
-    return row && Convert(*row, form, value, warning);
+    const EditorRow *row = FindEditor(form, button);
+    if (!row)
+        return false;
+    *usRegister = row->usRegister;
+    return Convert(*row, form, value, warning);
 }
 
 void SettingsTable::Show(Ui::MainWindow *form, u16 usVersion)
