@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 class Callout;
@@ -51,6 +52,21 @@ public:
         QtCharts::QAbstractAxis *axisX = nullptr;
         QtCharts::QAbstractAxis *axisY = nullptr;
         Callout *callout = nullptr;
+
+        // Hands the parts to the caller's own pointers, the axes as the
+        // kinds built.
+        template <typename AxisX, typename AxisY>
+        void Into(Chart *&toChart, QtCharts::QLineSeries *&toLine,
+                  QtCharts::QScatterSeries *&toScatter, AxisX *&toAxisX, AxisY *&toAxisY,
+                  Callout *&toCallout) const
+        {
+            toChart = chart;
+            toLine = line;
+            toScatter = scatter;
+            toAxisX = qobject_cast<AxisX *>(axisX);
+            toAxisY = qobject_cast<AxisY *>(axisY);
+            toCallout = callout;
+        }
     };
 
     // A live chart: values against the time of day, newest point marked.

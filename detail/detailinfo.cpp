@@ -60,14 +60,10 @@ void DetailInfo::InitPlot(Plot &plot, ChartView *view, const QString &valueTitle
     setup.axisX = {ChartSetup::Axis::Kind::Time, tr("时间"), QStringLiteral("HH:mm:ss"), 10};
     setup.axisY = {ChartSetup::Axis::Kind::Value, valueTitle, QString(), 0, ValueFloor, 3};
     setup.hasCallout = true;
-    const ChartSetup::Parts parts = setup.Build(view);
-    plot.chart = parts.chart;
-    plot.lineSeries = parts.line;
-    plot.scatterSeries = parts.scatter;
-    plot.timeAxis = qobject_cast<QDateTimeAxis *>(parts.axisX);
-    plot.valueAxis = qobject_cast<QValueAxis *>(parts.axisY);
-    plot.callout = parts.callout;
-    connect(plot.scatterSeries, &QScatterSeries::hovered, this,
+    plot.parts = setup.Build(view);
+    plot.timeAxis = qobject_cast<QDateTimeAxis *>(plot.parts.axisX);
+    plot.valueAxis = qobject_cast<QValueAxis *>(plot.parts.axisY);
+    connect(plot.parts.scatter, &QScatterSeries::hovered, this,
             &DetailInfo::DetailChartHoveredSlot);
 }
 
@@ -140,12 +136,12 @@ void DetailInfo::LoadFile()
     FitValueAxis(quantity.valueAxis, maxQuantity);
 
     // Axes first, points second: the chart lays the points out once.
-    speed.lineSeries->replace(speedPoints);
-    speed.scatterSeries->replace(speedPoints);
-    level.lineSeries->replace(levelPoints);
-    level.scatterSeries->replace(levelPoints);
-    quantity.lineSeries->replace(quantityPoints);
-    quantity.scatterSeries->replace(quantityPoints);
+    speed.parts.line->replace(speedPoints);
+    speed.parts.scatter->replace(speedPoints);
+    level.parts.line->replace(levelPoints);
+    level.parts.scatter->replace(levelPoints);
+    quantity.parts.line->replace(quantityPoints);
+    quantity.parts.scatter->replace(quantityPoints);
 
     ui->pushButtonWholeRun->setEnabled(!content.rows.isEmpty());
 
@@ -180,9 +176,9 @@ void DetailInfo::ShowWholeRun()
         // thousands of samples draws per pixel column and zooming in brings
         // every sample back.
         if (!plot->runSeries) {
-            const QVector<QPointF> points = plot->lineSeries->pointsVector();
+            const QVector<QPointF> points = plot->parts.line->pointsVector();
             plot->runSeries =
-                new RunSeries(plot->lineSeries, plot->scatterSeries, plot->timeAxis, this);
+                new RunSeries(plot->parts.line, plot->parts.scatter, plot->timeAxis, this);
             plot->runSeries->replace(points);
         }
         const RunSeries &samples = *plot->runSeries;
@@ -198,25 +194,25 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
 {
     const Plot *plot = nullptr;
     QString format;
-    if (sender() == speed.scatterSeries) {
+    if (sender() == speed.parts.scatter) {
         plot = &speed;
         format = tr("时间: %1 \n流速: %2 m/s");
-    } else if (sender() == level.scatterSeries) {
+    } else if (sender() == level.parts.scatter) {
         plot = &level;
         format = tr("时间: %1 \n水位: %2 m");
-    } else if (sender() == quantity.scatterSeries) {
+    } else if (sender() == quantity.parts.scatter) {
         plot = &quantity;
         format = tr("时间: %1 \n流量: %2 m³/s");
     }
     if (!plot)
         return;
     if (!state) {
-        plot->callout->hide();
+        plot->parts.callout->hide();
         return;
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(point.x()))
                              .toString(QString::fromLatin1(TimeFormat));
-    plot->callout->ShowAt(point, format.arg(time).arg(point.y(), 0, 'g', 6));
+    plot->parts.callout->ShowAt(point, format.arg(time).arg(point.y(), 0, 'g', 6));
 }
 
 void DetailInfo::ExportFile()

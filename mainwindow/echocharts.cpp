@@ -31,13 +31,10 @@ ChartSetup SpectrumSetup(bool hasPoints)
 
 void MainWindow::InitFreqCharts()
 {
-    const ChartSetup::Parts speed = SpectrumSetup(true).Build(ui->kx70FreqChart);
-    speedFreqChart = speed.chart;
-    speedFreqLineSeries = speed.line;
-    speedFreqScatterSeries = speed.scatter;
-    speedFreqAxisX = qobject_cast<QValueAxis *>(speed.axisX);
-    speedFreqAxisY = qobject_cast<QValueAxis *>(speed.axisY);
-    speedFreqCallout = speed.callout;
+    SpectrumSetup(true)
+        .Build(ui->kx70FreqChart)
+        .Into(speedFreqChart, speedFreqLineSeries, speedFreqScatterSeries, speedFreqAxisX,
+              speedFreqAxisY, speedFreqCallout);
     connect(speedFreqScatterSeries, &QScatterSeries::hovered, this,
             &MainWindow::FreqChartHoveredSlot);
 
