@@ -12,7 +12,7 @@
 namespace {
 
 int signalSockets[2] = {-1, -1};
-const int handledSignals[] = {SIGTERM, SIGINT, SIGHUP};
+const int HandledSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 extern "C" void OnSignal(int signalNumber)
 {
@@ -38,7 +38,7 @@ ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : handledSignals) {
+    for (int signalNumber : HandledSignals) {
         if (::sigaction(signalNumber, &action, nullptr) != 0)
             qWarning() << "signal" << signalNumber << "not handled:" << std::strerror(errno);
     }
@@ -48,7 +48,7 @@ ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
 ShutdownSignals::~ShutdownSignals()
 {
     // Back to the default: a signal after this point ends the process.
-    for (int signalNumber : handledSignals)
+    for (int signalNumber : HandledSignals)
         ::signal(signalNumber, SIG_DFL);
     delete notifier;
     for (int &fd : signalSockets) {

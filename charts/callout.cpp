@@ -41,6 +41,17 @@ void Callout::updateGeometry()
     setPos(anchorInChart() + QPointF(10, -50));
 }
 
+void Callout::ShowAt(QPointF point, const QString &text)
+{
+    // Above the series and their points.
+    constexpr int CalloutZ = 11;
+    setText(text);
+    setAnchor(point);
+    setZValue(CalloutZ);
+    updateGeometry();
+    show();
+}
+
 QPointF Callout::anchorInItem() const
 {
     return mapFromParent(anchorInChart());

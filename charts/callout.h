@@ -23,6 +23,8 @@ public:
     void setAnchor(QPointF point);
     // Places the bubble 10 pixels right of and 50 pixels above the anchor.
     void updateGeometry();
+    // Shows text at point, above the chart's series.
+    void ShowAt(QPointF point, const QString &text);
 
     QString text() const { return label; }
     QPointF anchor() const { return anchorPoint; }

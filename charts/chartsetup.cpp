@@ -1,6 +1,7 @@
 // The one way the program's charts are built and kept cheap to animate.
 #include "chartsetup.h"
 
+#include "callout.h"
 #include "chart.h"
 #include "chartview.h"
 
@@ -149,6 +150,8 @@ ChartSetup ChartSetup::Live(const QString &timeTitle, const QString &valueTitle,
     setup.axisX.tickCount = 5;
     setup.axisY.title = valueTitle;
     setup.axisY.max = valueMax;
+    setup.hasCallout = true;
+    setup.isMoving = true;
     return setup;
 }
 
@@ -174,9 +177,15 @@ ChartSetup::Parts ChartSetup::Build(ChartView *view) const
 
     parts.chart->legend()->hide();
     parts.chart->setAnimationOptions(QChart::AllAnimations);
-    parts.chart->setAnimationDuration(AnimationMs);
+    if (isMoving)
+        parts.chart->setAnimationDuration(AnimationMs);
     view->installChart(parts.chart);
     view->setRenderHint(QPainter::Antialiasing);
-    new FrameSaver(view);
+    if (isMoving)
+        new FrameSaver(view);
+    if (hasCallout) {
+        parts.callout = new Callout(parts.chart);
+        parts.callout->hide();
+    }
     return parts;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
+class Callout;
 class Chart;
 class ChartView;
 
@@ -12,10 +14,10 @@ class QScatterSeries;
 } // namespace QtCharts
 
 // How the program builds a chart into its view: a line series, optionally a
-// scatter series of hoverable points on it, over a horizontal and a vertical
-// axis. What tells one chart from another is given as data; the rest (look,
-// animations, what keeps their frames cheap) is the same for every chart
-// built here.
+// scatter series of hoverable points on it and a hidden call-out, over a
+// horizontal and a vertical axis. What tells one chart from another is given
+// as data; the rest (look, animations) is the same for every chart built
+// here.
 class ChartSetup
 {
 public:
@@ -49,6 +51,22 @@ public:
         QtCharts::QScatterSeries *scatter = nullptr;
         QtCharts::QAbstractAxis *axisX = nullptr;
         QtCharts::QAbstractAxis *axisY = nullptr;
+        Callout *callout = nullptr;
+
+        // Hands the parts to the caller's own pointers, the axes as the
+        // kinds built.
+        template <typename AxisX, typename AxisY>
+        void Into(Chart *&toChart, QtCharts::QLineSeries *&toLine,
+                  QtCharts::QScatterSeries *&toScatter, AxisX *&toAxisX, AxisY *&toAxisY,
+                  Callout *&toCallout) const
+        {
+            toChart = chart;
+            toLine = line;
+            toScatter = scatter;
+            toAxisX = qobject_cast<AxisX *>(axisX);
+            toAxisY = qobject_cast<AxisY *>(axisY);
+            toCallout = callout;
+        }
     };
 
     // A live chart: values against the time of day, newest point marked.
@@ -59,4 +77,10 @@ public:
     Axis axisX;
     Axis axisY;
     bool hasScatter = true;
+    // Empty until the first hover places it.
+    bool hasCallout = false;
+    // A chart that moves with every sample: short animations, frames kept
+    // cheap, and no animations while nobody sees it. Others animate as the
+    // framework does.
+    bool isMoving = false;
 };

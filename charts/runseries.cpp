@@ -19,11 +19,11 @@ namespace {
 // smoothly; a larger change of the point count redraws the line from the left.
 // So a sliding window adds and drops one point at a time, and lets a few points
 // that slid out on the left linger rather than drop several at once.
-constexpr int kMaxStepAppends = 4;
-constexpr int kMaxLingering = 8;
+constexpr int MaxStepAppends = 4;
+constexpr int MaxLingering = 8;
 
 // Used until the chart has been laid out and knows its plot width.
-constexpr int kDefaultColumns = 1024;
+constexpr int DefaultColumns = 1024;
 
 bool earlierThan(const QPointF &point, double x)
 {
@@ -106,7 +106,7 @@ int RunSeries::plotColumns() const
 {
     const QChart *chart = ptLineSeries ? ptLineSeries->chart() : nullptr;
     const int width = chart ? int(std::ceil(chart->plotArea().width())) : 0;
-    return width >= 16 ? width : kDefaultColumns;
+    return width >= 16 ? width : DefaultColumns;
 }
 
 bool RunSeries::seriesIntact(int expected) const
@@ -157,7 +157,7 @@ void RunSeries::update(bool mayTrim)
     // The window slid right, or grew on the right: add the new samples on the
     // right and let the ones that left on the left go one at a time.
     if (shown == Shown::Slice && seriesIntact(sliceHi - sliceLo) && lo >= sliceLo &&
-        hi >= sliceHi && hi - sliceHi <= kMaxStepAppends && lo - sliceLo <= kMaxLingering) {
+        hi >= sliceHi && hi - sliceHi <= MaxStepAppends && lo - sliceLo <= MaxLingering) {
         for (int i = sliceHi; i < hi; ++i) {
             ptLineSeries->append(samples.at(i));
             ptScatterSeries->append(samples.at(i));

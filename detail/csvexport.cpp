@@ -14,7 +14,7 @@ namespace {
 
 // ASCII only: a spreadsheet that guesses the encoding of a file without a
 // byte-order mark still reads the header right.
-const char *const columnNames[RunFileReader::ColumnCount] = {"time",
+const char *const ColumnNames[RunFileReader::ColumnCount] = {"time",
                                                              "velocity (m/s)",
                                                              "level (m)",
                                                              "flow (m3/s)",
@@ -83,7 +83,7 @@ bool CsvExport::Convert(const QString &runPath, QByteArray &csv)
 
     QStringList header;
     for (int i = 0; i < columns; ++i)
-        header.append(QLatin1String(columnNames[i]));
+        header.append(QLatin1String(ColumnNames[i]));
     csv = header.join(QLatin1Char(',')).toUtf8() + '\n';
     for (QStringList &row : fields) {
         while (row.size() < columns)

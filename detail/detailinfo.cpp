@@ -2,7 +2,7 @@
 #include "ui_detailinfo.h"
 
 #include "callout.h"
-#include "chart.h"
+#include "chartsetup.h"
 #include "chartview.h"
 #include "csvexport.h"
 #include "runfile.h"
@@ -24,16 +24,16 @@ using namespace QtCharts;
 
 namespace {
 
-const char *const timeFormat = "yyyy-MM-dd HH:mm:ss";
+const char *const TimeFormat = "yyyy-MM-dd HH:mm:ss";
 // The chart opens on the last 20 seconds of a run; zoom and pan reach the rest.
-const qint64 windowMs = 20 * 1000;
-const double valueFloor = -0.0001;
+const qint64 WindowMs = 20 * 1000;
+const double ValueFloor = -0.0001;
 
 void FitValueAxis(QValueAxis *axis, double maximum)
 {
     // A quantity that stayed 0 throughout keeps the default range.
     if (maximum > 0)
-        axis->setRange(valueFloor, maximum + maximum / 10);
+        axis->setRange(ValueFloor, maximum + maximum / 10);
 }
 
 } // namespace
@@ -56,37 +56,15 @@ DetailInfo::~DetailInfo()
 
 void DetailInfo::InitPlot(Plot &plot, ChartView *view, const QString &valueTitle)
 {
-    const QFont titleFont(QStringLiteral("ADMU13Lg"), 11);
-
-    plot.chart = new Chart();
-    plot.lineSeries = new QLineSeries();
-    plot.scatterSeries = new QScatterSeries();
-    plot.scatterSeries->setMarkerSize(8);
-    plot.scatterSeries->setColor(QColor(32, 159, 223));
-    plot.chart->addSeries(plot.lineSeries);
-    plot.chart->addSeries(plot.scatterSeries);
-
-    plot.timeAxis = new QDateTimeAxis();
-    plot.timeAxis->setTickCount(10);
-    plot.timeAxis->setFormat(QStringLiteral("HH:mm:ss"));
-    plot.timeAxis->setTitleText(tr("时间"));
-    plot.timeAxis->setTitleFont(titleFont);
-    plot.chart->addAxis(plot.timeAxis, Qt::AlignBottom);
-    plot.lineSeries->attachAxis(plot.timeAxis);
-    plot.scatterSeries->attachAxis(plot.timeAxis);
-
-    plot.valueAxis = new QValueAxis();
-    plot.valueAxis->setTitleText(valueTitle);
-    plot.valueAxis->setTitleFont(titleFont);
-    plot.chart->addAxis(plot.valueAxis, Qt::AlignLeft);
-    plot.valueAxis->setRange(valueFloor, 3);
-    plot.lineSeries->attachAxis(plot.valueAxis);
-    plot.scatterSeries->attachAxis(plot.valueAxis);
-
-    plot.chart->legend()->hide();
-    plot.chart->setAnimationOptions(QChart::AllAnimations);
-    view->installChart(plot.chart);
-    view->setRenderHint(QPainter::Antialiasing);
+    ChartSetup setup;
+    setup.axisX = {ChartSetup::Axis::Kind::Time, tr("时间"), QStringLiteral("HH:mm:ss"), 10};
+    setup.axisY = {ChartSetup::Axis::Kind::Value, valueTitle, QString(), 0, ValueFloor, 3};
+    setup.hasCallout = true;
+    plot.parts = setup.Build(view);
+    plot.timeAxis = qobject_cast<QDateTimeAxis *>(plot.parts.axisX);
+    plot.valueAxis = qobject_cast<QValueAxis *>(plot.parts.axisY);
+    connect(plot.parts.scatter, &QScatterSeries::hovered, this,
+            &DetailInfo::DetailChartHoveredSlot);
 }
 
 void DetailInfo::InitDetailCharts()
@@ -95,20 +73,13 @@ void DetailInfo::InitDetailCharts()
     InitPlot(level, ui->detailInfoChart80, tr("水位(m)"));
     InitPlot(quantity, ui->detailInfoChart90, tr("流量(m³/s)"));
     ResetDetailTimeAxes();
-    for (Plot *plot : {&speed, &level, &quantity}) {
-        plot->callout = new Callout(plot->chart);
-        // Empty until the first hover places it.
-        plot->callout->hide();
-        connect(plot->scatterSeries, &QScatterSeries::hovered, this,
-                &DetailInfo::DetailChartHoveredSlot);
-    }
 }
 
 void DetailInfo::ResetDetailTimeAxes()
 {
     const QDateTime now = QDateTime::currentDateTime();
     for (Plot *plot : {&speed, &level, &quantity})
-        plot->timeAxis->setRange(now, now.addMSecs(windowMs));
+        plot->timeAxis->setRange(now, now.addMSecs(WindowMs));
 }
 
 void DetailInfo::setDetailInfoFileName(QString name)
@@ -154,9 +125,9 @@ void DetailInfo::LoadFile()
     if (!content.rows.isEmpty()) {
         const QDateTime first = content.rows.first().time;
         const QDateTime last = content.rows.last().time;
-        const bool isLong = first.msecsTo(last) > windowMs;
-        const QDateTime from = isLong ? last.addMSecs(-windowMs) : first;
-        const QDateTime to = isLong ? last : first.addMSecs(windowMs);
+        const bool isLong = first.msecsTo(last) > WindowMs;
+        const QDateTime from = isLong ? last.addMSecs(-WindowMs) : first;
+        const QDateTime to = isLong ? last : first.addMSecs(WindowMs);
         for (Plot *plot : {&speed, &level, &quantity})
             plot->timeAxis->setRange(from, to);
     }
@@ -165,12 +136,12 @@ void DetailInfo::LoadFile()
     FitValueAxis(quantity.valueAxis, maxQuantity);
 
     // Axes first, points second: the chart lays the points out once.
-    speed.lineSeries->replace(speedPoints);
-    speed.scatterSeries->replace(speedPoints);
-    level.lineSeries->replace(levelPoints);
-    level.scatterSeries->replace(levelPoints);
-    quantity.lineSeries->replace(quantityPoints);
-    quantity.scatterSeries->replace(quantityPoints);
+    speed.parts.line->replace(speedPoints);
+    speed.parts.scatter->replace(speedPoints);
+    level.parts.line->replace(levelPoints);
+    level.parts.scatter->replace(levelPoints);
+    quantity.parts.line->replace(quantityPoints);
+    quantity.parts.scatter->replace(quantityPoints);
 
     ui->pushButtonWholeRun->setEnabled(!content.rows.isEmpty());
 
@@ -205,9 +176,9 @@ void DetailInfo::ShowWholeRun()
         // thousands of samples draws per pixel column and zooming in brings
         // every sample back.
         if (!plot->runSeries) {
-            const QVector<QPointF> points = plot->lineSeries->pointsVector();
+            const QVector<QPointF> points = plot->parts.line->pointsVector();
             plot->runSeries =
-                new RunSeries(plot->lineSeries, plot->scatterSeries, plot->timeAxis, this);
+                new RunSeries(plot->parts.line, plot->parts.scatter, plot->timeAxis, this);
             plot->runSeries->replace(points);
         }
         const RunSeries &samples = *plot->runSeries;
@@ -223,29 +194,25 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
 {
     const Plot *plot = nullptr;
     QString format;
-    if (sender() == speed.scatterSeries) {
+    if (sender() == speed.parts.scatter) {
         plot = &speed;
         format = tr("时间: %1 \n流速: %2 m/s");
-    } else if (sender() == level.scatterSeries) {
+    } else if (sender() == level.parts.scatter) {
         plot = &level;
         format = tr("时间: %1 \n水位: %2 m");
-    } else if (sender() == quantity.scatterSeries) {
+    } else if (sender() == quantity.parts.scatter) {
         plot = &quantity;
         format = tr("时间: %1 \n流量: %2 m³/s");
     }
     if (!plot)
         return;
     if (!state) {
-        plot->callout->hide();
+        plot->parts.callout->hide();
         return;
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(point.x()))
-                             .toString(QString::fromLatin1(timeFormat));
-    plot->callout->setText(format.arg(time).arg(point.y(), 0, 'g', 6));
-    plot->callout->setAnchor(point);
-    plot->callout->setZValue(11);
-    plot->callout->updateGeometry();
-    plot->callout->show();
+                             .toString(QString::fromLatin1(TimeFormat));
+    plot->parts.callout->ShowAt(point, format.arg(time).arg(point.y(), 0, 'g', 6));
 }
 
 void DetailInfo::ExportFile()

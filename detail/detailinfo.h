@@ -1,19 +1,17 @@
 #pragma once
 
+#include "chartsetup.h"
+
 #include <QDialog>
 #include <QPointF>
 #include <QString>
 #include <QtCharts/qchartglobal.h>
 
-class Callout;
-class Chart;
 class ChartView;
 class RunSeries;
 
 QT_CHARTS_BEGIN_NAMESPACE
 class QDateTimeAxis;
-class QLineSeries;
-class QScatterSeries;
 class QValueAxis;
 QT_CHARTS_END_NAMESPACE
 
@@ -43,12 +41,9 @@ public slots:
 private:
     struct Plot
     {
-        Chart *chart = nullptr;
-        QtCharts::QLineSeries *lineSeries = nullptr;
-        QtCharts::QScatterSeries *scatterSeries = nullptr;
+        ChartSetup::Parts parts;
         QtCharts::QDateTimeAxis *timeAxis = nullptr;
         QtCharts::QValueAxis *valueAxis = nullptr;
-        Callout *callout = nullptr;
         // Every sample, once the whole run has been asked for; the series
         // then hold what the time axis shows, thinned per pixel column.
         RunSeries *runSeries = nullptr;

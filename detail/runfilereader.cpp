@@ -3,7 +3,7 @@
 
 namespace {
 
-const QString timeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 } // namespace
 
@@ -43,7 +43,7 @@ bool RunFileReader::ReadRow(QStringList &cells)
 QDateTime RunFileReader::RowTime(const QString &text)
 {
     if (text.size() != 19 || text[13] != QLatin1Char(':') || text[16] != QLatin1Char(':'))
-        return QDateTime::fromString(text, timeFormat);
+        return QDateTime::fromString(text, TimeFormat);
     for (int i : {14, 15, 17, 18}) {
         if (!text[i].isDigit())
             return QDateTime();
@@ -55,7 +55,7 @@ QDateTime RunFileReader::RowTime(const QString &text)
     const QStringRef hour = text.leftRef(13);
     if (hour != cachedHour) {
         cachedHour = hour.toString();
-        hourStart = QDateTime::fromString(cachedHour + QStringLiteral(":00:00"), timeFormat);
+        hourStart = QDateTime::fromString(cachedHour + QStringLiteral(":00:00"), TimeFormat);
     }
     if (!hourStart.isValid())
         return QDateTime();

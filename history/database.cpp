@@ -1,7 +1,5 @@
 #include "database.h"
 
-#include "detailinfo.h"
-
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
@@ -14,31 +12,29 @@
 
 namespace {
 
-const char *const createStatement =
+const char *const CreateStatement =
     "create table history(id integer primary key autoincrement,startTime varchar(30),"
     "durationTime varchar(20),count int,min varchar(10),max varchar(10),average varchar(10),"
     "filePath varchar(256),operation varchar(1))";
 
 // Dates compared by calendar day: a run started on today − 6 is within the
 // last 7 days, one started on today − 7 is not.
-const char *const selectLastWeek = "select * from history where DATE(startTime) > "
+const char *const SelectLastWeek = "select * from history where DATE(startTime) > "
                                    "DATE('now', '-7 day', 'localtime') order by id desc";
-const char *const selectLastMonth = "select * from history where DATE(startTime) > "
+const char *const SelectLastMonth = "select * from history where DATE(startTime) > "
                                     "DATE('now', '-30 day', 'localtime') order by id desc";
-const char *const selectLastHalfYear = "select * from history where DATE(startTime) > "
+const char *const SelectLastHalfYear = "select * from history where DATE(startTime) > "
                                        "DATE('now', '-180 day', 'localtime') order by id desc";
-const char *const selectAll = "select * from history order by id desc";
+const char *const SelectAll = "select * from history order by id desc";
 
-const int operationColumn = 8;
-
-const char *const fileName = "database.db";
-const char *const columnNames[] = {"id",  "startTime", "durationTime", "count",    "min",
+const char *const FileName = "database.db";
+const char *const ColumnNames[] = {"id",  "startTime", "durationTime", "count",    "min",
                                    "max", "average",   "filePath",     "operation"};
 // SQLite's answers for a file that is no database, or a damaged one.
-const char *const notADatabase = "26";
-const char *const corrupt = "11";
+const char *const NotADatabase = "26";
+const char *const Corrupt = "11";
 // Another program holding the file is waited for this long at most.
-const char *const busyTimeout = "QSQLITE_BUSY_TIMEOUT=2000";
+const char *const BusyTimeout = "QSQLITE_BUSY_TIMEOUT=2000";
 
 } // namespace
 
@@ -47,8 +43,8 @@ Database::Database(QObject *parent) : QObject(parent)
     if (!QSqlDatabase::drivers().contains(QStringLiteral("QSQLITE")))
         qDebug() << "Unable to load database";
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(QString::fromLatin1(fileName));
-    db.setConnectOptions(QString::fromLatin1(busyTimeout));
+    db.setDatabaseName(QString::fromLatin1(FileName));
+    db.setConnectOptions(QString::fromLatin1(BusyTimeout));
 
     QString reason;
     Health health = Open(&reason);
@@ -86,7 +82,7 @@ Database::Health Database::Open(QString *reason)
         *reason = error.text();
         const QString code = error.nativeErrorCode();
         db.close();
-        return code == QLatin1String(notADatabase) || code == QLatin1String(corrupt)
+        return code == QLatin1String(NotADatabase) || code == QLatin1String(Corrupt)
                    ? Health::Damaged
                    : Health::Unavailable;
     }
@@ -96,14 +92,14 @@ Database::Health Database::Open(QString *reason)
     columns.finish();
     if (names.isEmpty()) {
         QSqlQuery create(db);
-        if (create.exec(QString::fromLatin1(createStatement)))
+        if (create.exec(QString::fromLatin1(CreateStatement)))
             return Health::Healthy;
         *reason = create.lastError().text();
         db.close();
         return Health::Unavailable;
     }
     QStringList expected;
-    for (const char *name : columnNames)
+    for (const char *name : ColumnNames)
         expected << QString::fromLatin1(name);
     if (names == expected)
         return Health::Healthy;
@@ -117,7 +113,7 @@ bool Database::PutAside(QString *newName)
     *newName =
         QStringLiteral("database_damaged_%1.db")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss")));
-    return QFile::rename(QString::fromLatin1(fileName), *newName);
+    return QFile::rename(QString::fromLatin1(FileName), *newName);
 }
 
 QSet<QString> Database::listedFiles() const
@@ -150,7 +146,7 @@ QSqlQueryModel *Database::getModel()
     if (model)
         return model;
     model = new QSqlQueryModel(this);
-    SetModelQuery(QString::fromLatin1(selectAll));
+    SetModelQuery(QString::fromLatin1(SelectAll));
     const char *const labels[] = {"ID",
                                   QT_TR_NOOP("测量开始时间"),
                                   QT_TR_NOOP("测量持续时间"),
@@ -199,22 +195,22 @@ void Database::SetModelQuery(const QString &statement)
 
 void Database::queryLastWeek()
 {
-    SetModelQuery(QString::fromLatin1(selectLastWeek));
+    SetModelQuery(QString::fromLatin1(SelectLastWeek));
 }
 
 void Database::queryLastMonth()
 {
-    SetModelQuery(QString::fromLatin1(selectLastMonth));
+    SetModelQuery(QString::fromLatin1(SelectLastMonth));
 }
 
 void Database::queryLastHalfYear()
 {
-    SetModelQuery(QString::fromLatin1(selectLastHalfYear));
+    SetModelQuery(QString::fromLatin1(SelectLastHalfYear));
 }
 
 void Database::queryAll()
 {
-    SetModelQuery(QString::fromLatin1(selectAll));
+    SetModelQuery(QString::fromLatin1(SelectAll));
 }
 
 void Database::query(Filter filter)
@@ -235,21 +231,17 @@ void Database::query(Filter filter)
     }
 }
 
-void Database::modelTableRowClicked(QModelIndex index)
-{
-    if (!model || index.column() < 0 || index.column() == operationColumn)
-        return;
-    const QString path = model->record(index.row()).value(QStringLiteral("filePath")).toString();
-    DetailInfo dialog;
-    dialog.show();
-    dialog.setDetailInfoFileName(path);
-    dialog.exec();
-}
-
-void Database::deleteRowFromTable(QModelIndex index)
+QString Database::filePathAt(int row) const
 {
     if (!model)
-        return;
+        return QString();
+    return model->record(row).value(QStringLiteral("filePath")).toString();
+}
+
+bool Database::deleteRowFromTable(QModelIndex index)
+{
+    if (!model)
+        return false;
     const QSqlRecord record = model->record(index.row());
     QSqlQuery remove;
     remove.prepare(QStringLiteral("delete from history where id = ?"));
@@ -257,10 +249,12 @@ void Database::deleteRowFromTable(QModelIndex index)
     // The file goes only once its row is gone: a row must never point at a
     // file that no longer exists because the delete failed.
     if (!remove.exec()) {
-        qDebug() << "history row not deleted:" << remove.lastError().text();
-        return;
+        lastErrorText = remove.lastError().text();
+        qDebug() << "history row not deleted:" << lastErrorText;
+        return false;
     }
     const QString path = record.value(QStringLiteral("filePath")).toString();
     if (QFile::exists(path) && !QFile::remove(path))
         qDebug() << "measurement file not deleted:" << path;
+    return true;
 }

@@ -18,6 +18,9 @@ class Database : public QObject
 
 public:
     // The selections of the history view, by the age of a run's start.
+    // The model's column of the delete buttons.
+    static constexpr int OperationColumn = 8;
+
     enum Filter
     {
         LastWeek,
@@ -37,7 +40,7 @@ public:
     // is told once at start.
     QString startupProblem() const { return problem; }
     bool isAvailable() const { return isOpen; }
-    // Why the last insert failed.
+    // Why the last insert or delete failed.
     QString lastError() const { return lastErrorText; }
     // The measurement files the history lists.
     QSet<QString> listedFiles() const;
@@ -46,7 +49,7 @@ public:
     // the first call, a child of the store.
     QSqlQueryModel *getModel();
 
-    // False when the row was not entered (the reason goes to the log).
+    // False when the row was not entered; lastError() says why.
     bool insertRecord(const HistoryRecord &record);
 
     // Calendar days, today included: 7, 30 and 180 days.
@@ -56,13 +59,12 @@ public:
     void queryAll();
     void query(Filter filter);
 
-public slots:
-    // Opens the detail dialog on the clicked row's file; the operation
-    // column (the delete button) is left to the delegate.
-    void modelTableRowClicked(QModelIndex index);
+    // The measurement file of the model's row.
+    QString filePathAt(int row) const;
     // Deletes the row under index, then its measurement file. The file
-    // stays when the row could not be deleted. The caller re-queries.
-    void deleteRowFromTable(QModelIndex index);
+    // stays when the row could not be deleted; false then, and lastError()
+    // says why. The caller re-queries.
+    bool deleteRowFromTable(QModelIndex index);
 
 private:
     enum class Health

@@ -1,5 +1,6 @@
 #include "historyview.h"
 
+#include "detailinfo.h"
 #include "tableviewdelegate.h"
 
 #include <QAbstractButton>
@@ -26,7 +27,15 @@ void SetUp(QTableView *historyTable, Database *database, TableViewDelegate *dele
     historyTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     historyTable->horizontalHeader()->setHighlightSections(false);
     historyTable->verticalHeader()->setHighlightSections(false);
-    QObject::connect(historyTable, &QTableView::clicked, database, &Database::modelTableRowClicked);
+    // A click on a row shows its run; the delete buttons are the delegate's.
+    QObject::connect(historyTable, &QTableView::clicked, database, [database](QModelIndex index) {
+        if (index.column() < 0 || index.column() == Database::OperationColumn)
+            return;
+        DetailInfo dialog;
+        dialog.show();
+        dialog.setDetailInfoFileName(database->filePathAt(index.row()));
+        dialog.exec();
+    });
 }
 
 void ApplyFilter(Database *database, const std::array<const QAbstractButton *, 4> &filterButtons)

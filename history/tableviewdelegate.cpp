@@ -1,15 +1,11 @@
 #include "tableviewdelegate.h"
 
+#include "database.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-
-namespace {
-
-const int operationColumn = 8;
-
-} // namespace
 
 TableViewDelegate::TableViewDelegate(QObject *parent)
     : QStyledItemDelegate(parent), deleteButton(new QPushButton), buttonTexts{tr("删除")}
@@ -42,7 +38,7 @@ void TableViewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     cellOption.state &= ~QStyle::State_HasFocus;
     QStyledItemDelegate::paint(painter, cellOption, index);
 
-    if (index.column() != operationColumn)
+    if (index.column() != Database::OperationColumn)
         return;
     QStyleOptionButton button;
     button.rect = ButtonRect(option.rect);
@@ -64,7 +60,7 @@ bool TableViewDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
                                     const QStyleOptionViewItem &option, const QModelIndex &index)
 {
     Q_UNUSED(model)
-    if (index.column() != operationColumn)
+    if (index.column() != Database::OperationColumn)
         return false;
     buttonState = -1;
     const QEvent::Type type = event->type();

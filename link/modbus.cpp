@@ -6,11 +6,11 @@
 
 namespace {
 
-constexpr quint8 MB_FUNC_READ_HOLDING = 0x03;
-constexpr quint8 MB_FUNC_READ_INPUT = 0x04;
-constexpr quint8 MB_FUNC_WRITE_REGISTER = 0x06;
-constexpr quint8 MB_FUNC_WRITE_MULTIPLE = 0x10;
-constexpr quint8 MB_FUNC_ERROR = 0x80;
+constexpr quint8 FuncReadHolding = 0x03;
+constexpr quint8 FuncReadInput = 0x04;
+constexpr quint8 FuncWriteRegister = 0x06;
+constexpr quint8 FuncWriteMultiple = 0x10;
+constexpr quint8 FuncError = 0x80;
 
 // Address, function, CRC: nothing shorter can be a frame.
 constexpr int MinFrameLen = 4;
@@ -35,7 +35,7 @@ constexpr std::array<u16, 256> MakeCrcTable()
     return table;
 }
 
-constexpr std::array<u16, 256> crcTable = MakeCrcTable();
+constexpr std::array<u16, 256> CrcTable = MakeCrcTable();
 
 u16 WordAt(const QByteArray &bytes, int i)
 {
@@ -77,7 +77,7 @@ u16 Modbus::MBCRC16(const char *bytes, int n)
 {
     u16 crc = 0xFFFF;
     for (int i = 0; i < n; ++i)
-        crc = u16((crc >> 8) ^ crcTable[(crc ^ quint8(bytes[i])) & 0xFF]);
+        crc = u16((crc >> 8) ^ CrcTable[(crc ^ quint8(bytes[i])) & 0xFF]);
     return crc;
 }
 
@@ -102,25 +102,25 @@ QByteArray Modbus::RequestHead(quint8 function, u16 usAddr, u16 usWord) const
 void Modbus::MBReadHoldingRegister(u16 usAddr, u16 usCount)
 {
     usHoldingStartAddr = usAddr;
-    SendFrame(RequestHead(MB_FUNC_READ_HOLDING, usAddr, usCount));
+    SendFrame(RequestHead(FuncReadHolding, usAddr, usCount));
 }
 
 void Modbus::MBReadInputRegister(u16 usAddr, u16 usCount)
 {
     usInputStartAddr = usAddr;
-    SendFrame(RequestHead(MB_FUNC_READ_INPUT, usAddr, usCount));
+    SendFrame(RequestHead(FuncReadInput, usAddr, usCount));
 }
 
 void Modbus::MBWriteHoldingRegister(u16 usAddr, u16 usValue)
 {
     usWriteSingleAddr = usAddr;
-    SendFrame(RequestHead(MB_FUNC_WRITE_REGISTER, usAddr, usValue));
+    SendFrame(RequestHead(FuncWriteRegister, usAddr, usValue));
 }
 
 void Modbus::MBWriteMultHoldingRegisters(u16 usStartAddr, const QByteArray &value, u16 usCount)
 {
     usWriteMultStartAddr = usStartAddr;
-    QByteArray frame = RequestHead(MB_FUNC_WRITE_MULTIPLE, usStartAddr, usCount);
+    QByteArray frame = RequestHead(FuncWriteMultiple, usStartAddr, usCount);
     frame.append(char((usCount * 2) & 0xFF));
     frame.append(value);
     SendFrame(frame);
@@ -142,30 +142,30 @@ eMBException Modbus::MBEncoding(QByteArray byteArray, u16 usLen)
         return MB_EX_TRUNCATED;
 
     const quint8 function = quint8(byteArray.at(1));
-    if (function & MB_FUNC_ERROR) {
+    if (function & FuncError) {
         // Address, function, exception code, CRC.
         if (usLen < ExceptionFrameLen)
             return MB_EX_TRUNCATED;
-        const quint8 request = function & ~MB_FUNC_ERROR;
+        const quint8 request = function & ~FuncError;
         const quint8 code = quint8(byteArray.at(2));
         qDebug() << "Modbus exception answer: function" << request << "code" << code
                  << ExceptionText(code);
-        if (request == MB_FUNC_WRITE_REGISTER)
+        if (request == FuncWriteRegister)
             emit WriteSingleHoldingRegStatus(false, usWriteSingleAddr);
-        else if (request == MB_FUNC_WRITE_MULTIPLE)
+        else if (request == FuncWriteMultiple)
             emit WriteMultHoldingRegStatus(false, usWriteMultStartAddr);
         emit ExceptionAnswer(request, code);
         return MB_EX_EXCEPTION_ANSWER;
     }
 
     switch (function) {
-    case MB_FUNC_READ_INPUT:
-    case MB_FUNC_READ_HOLDING: {
+    case FuncReadInput:
+    case FuncReadHolding: {
         const int byteCount = quint8(byteArray.at(2));
         if (byteCount + ReadFrameOverhead > usLen)
             return MB_EX_TRUNCATED;
         const QByteArray data = byteArray.mid(3, byteCount);
-        if (function == MB_FUNC_READ_INPUT) {
+        if (function == FuncReadInput) {
             ModbusRegister::SetInputRegs(data, usInputStartAddr, u16(byteCount / 2));
             emit InputRegisterUpdate(ptReg);
             return MB_EX_NONE;
@@ -178,16 +178,16 @@ eMBException Modbus::MBEncoding(QByteArray byteArray, u16 usLen)
         emit HoldingRegisterUpdate(ptReg);
         return MB_EX_NONE;
     }
-    case MB_FUNC_WRITE_REGISTER: {
+    case FuncWriteRegister: {
         if (usLen < FixedAnswerLen)
             return MB_EX_TRUNCATED;
         const u16 reg = WordAt(byteArray, 2);
         const u16 value = WordAt(byteArray, 4);
-        qDebug() << "MB_FUNC_WRITE_REGISTER" << reg << value << byteArray.size();
+        qDebug() << "FuncWriteRegister" << reg << value << byteArray.size();
         emit WriteSingleHoldingRegStatus(true, usWriteSingleAddr);
         return reg == ModbusRegister::GetFreq70Reg ? MB_EX_NEED_RELEASE : MB_EX_NONE;
     }
-    case MB_FUNC_WRITE_MULTIPLE: {
+    case FuncWriteMultiple: {
         if (usLen < FixedAnswerLen)
             return MB_EX_TRUNCATED;
         const u16 start = WordAt(byteArray, 2);

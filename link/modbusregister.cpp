@@ -43,8 +43,8 @@ std::array<RegCell, ModbusRegister::HoldingRegCount> MakeHoldingTable()
     return table;
 }
 
-const auto inputTable = MakeInputTable();
-const auto holdingTable = MakeHoldingTable();
+const auto InputTable = MakeInputTable();
+const auto HoldingTable = MakeHoldingTable();
 
 template <typename Table> u16 *FindCell(const Table &table, int addr)
 {
@@ -83,34 +83,34 @@ ModbusRegister *const ptReg = &theImage;
 
 void ModbusRegister::SetHoldingRegs(const QByteArray &data, u16 usStartAddr, u16 usCount)
 {
-    StoreBlock(holdingTable, data, usStartAddr, usCount);
+    StoreBlock(HoldingTable, data, usStartAddr, usCount);
 }
 
 void ModbusRegister::SetInputRegs(const QByteArray &data, u16 usStartAddr, u16 usCount)
 {
-    StoreBlock(inputTable, data, usStartAddr, usCount);
+    StoreBlock(InputTable, data, usStartAddr, usCount);
 }
 
 u16 ModbusRegister::GetHoldingReg(u16 usAddr)
 {
-    const u16 *cell = FindCell(holdingTable, usAddr);
+    const u16 *cell = FindCell(HoldingTable, usAddr);
     return cell ? *cell : 0;
 }
 
 u16 ModbusRegister::GetInputReg(u16 usAddr)
 {
-    const u16 *cell = FindCell(inputTable, usAddr);
+    const u16 *cell = FindCell(InputTable, usAddr);
     return cell ? *cell : 0;
 }
 
 quint64 ModbusRegister::GetHoldingValue(u16 usAddr, int usCount)
 {
-    return CombineWords(holdingTable, usAddr, qBound(1, usCount, 4));
+    return CombineWords(HoldingTable, usAddr, qBound(1, usCount, 4));
 }
 
 quint64 ModbusRegister::GetInputValue(u16 usAddr, int usCount)
 {
-    return CombineWords(inputTable, usAddr, qBound(1, usCount, 4));
+    return CombineWords(InputTable, usAddr, qBound(1, usCount, 4));
 }
 
 u16 ModbusRegister::HoldingRegCountForVersion(u16 usVersion, u16 usCurrent)

@@ -3,7 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "callout.h"
-#include "chart.h"
+#include "chartsetup.h"
 #include "echocurve.h"
 
 #include <QLineSeries>
@@ -15,58 +15,34 @@ using namespace QtCharts;
 namespace {
 
 constexpr u16 SpectrumCommand = 0x1234;
-constexpr int CalloutZ = 11;
 
-QValueAxis *MakeSpectrumAxis(Chart *chart, Qt::Alignment alignment, int max)
+// Spectrum points against their line number, until a spectrum sets the ranges.
+ChartSetup SpectrumSetup(bool hasPoints)
 {
-    auto *axis = new QValueAxis(chart);
-    axis->setLabelFormat(QStringLiteral("%i"));
-    if (alignment == Qt::AlignBottom)
-        axis->setTickCount(16);
-    axis->setRange(0, max);
-    chart->addAxis(axis, alignment);
-    return axis;
+    ChartSetup setup;
+    setup.axisX = {ChartSetup::Axis::Kind::Value, QString(), QStringLiteral("%i"), 16, 0, 1024};
+    setup.axisY = {ChartSetup::Axis::Kind::Value, QString(), QStringLiteral("%i"), 0, 0, 10000};
+    setup.hasScatter = hasPoints;
+    setup.hasCallout = hasPoints;
+    return setup;
 }
 
 } // namespace
 
 void MainWindow::InitFreqCharts()
 {
-    speedFreqChart = new Chart;
-    speedFreqLineSeries = new QLineSeries(speedFreqChart);
-    speedFreqScatterSeries = new QScatterSeries(speedFreqChart);
-    speedFreqScatterSeries->setMarkerSize(8);
-    speedFreqScatterSeries->setColor(QColor(32, 159, 223, 255));
-    speedFreqChart->addSeries(speedFreqLineSeries);
-    speedFreqChart->addSeries(speedFreqScatterSeries);
-    speedFreqAxisX = MakeSpectrumAxis(speedFreqChart, Qt::AlignBottom, 1024);
-    speedFreqAxisY = MakeSpectrumAxis(speedFreqChart, Qt::AlignLeft, 10000);
-    for (QAbstractSeries *series : {static_cast<QAbstractSeries *>(speedFreqLineSeries),
-                                    static_cast<QAbstractSeries *>(speedFreqScatterSeries)}) {
-        series->attachAxis(speedFreqAxisX);
-        series->attachAxis(speedFreqAxisY);
-    }
-    speedFreqChart->legend()->hide();
-    speedFreqChart->setAnimationOptions(QChart::AllAnimations);
-    ui->kx70FreqChart->installChart(speedFreqChart);
-    ui->kx70FreqChart->setRenderHint(QPainter::Antialiasing);
-    speedFreqCallout = new Callout(speedFreqChart);
+    SpectrumSetup(true)
+        .Build(ui->kx70FreqChart)
+        .Into(speedFreqChart, speedFreqLineSeries, speedFreqScatterSeries, speedFreqAxisX,
+              speedFreqAxisY, speedFreqCallout);
     connect(speedFreqScatterSeries, &QScatterSeries::hovered, this,
             &MainWindow::FreqChartHoveredSlot);
-    speedFreqCallout->hide();
-    speedFreqScatterSeries->clear();
 
-    levelFreqChart = new Chart;
-    levelFreqLineSeries = new QLineSeries(levelFreqChart);
-    levelFreqChart->addSeries(levelFreqLineSeries);
-    levelFreqAxisX = MakeSpectrumAxis(levelFreqChart, Qt::AlignBottom, 1024);
-    levelFreqAxisY = MakeSpectrumAxis(levelFreqChart, Qt::AlignLeft, 10000);
-    levelFreqLineSeries->attachAxis(levelFreqAxisX);
-    levelFreqLineSeries->attachAxis(levelFreqAxisY);
-    levelFreqChart->legend()->hide();
-    levelFreqChart->setAnimationOptions(QChart::AllAnimations);
-    ui->kx80FreqChart->installChart(levelFreqChart);
-    ui->kx80FreqChart->setRenderHint(QPainter::Antialiasing);
+    const ChartSetup::Parts level = SpectrumSetup(false).Build(ui->kx80FreqChart);
+    levelFreqChart = level.chart;
+    levelFreqLineSeries = level.line;
+    levelFreqAxisX = qobject_cast<QValueAxis *>(level.axisX);
+    levelFreqAxisY = qobject_cast<QValueAxis *>(level.axisY);
 }
 
 void MainWindow::FreqChartHoveredSlot(QPointF point, bool state)
@@ -75,11 +51,7 @@ void MainWindow::FreqChartHoveredSlot(QPointF point, bool state)
         speedFreqCallout->hide();
         return;
     }
-    speedFreqCallout->setText(tr("X: %1 \nY: %2").arg(point.x()).arg(point.y()));
-    speedFreqCallout->setAnchor(point);
-    speedFreqCallout->setZValue(CalloutZ);
-    speedFreqCallout->updateGeometry();
-    speedFreqCallout->show();
+    speedFreqCallout->ShowAt(point, tr("X: %1 \nY: %2").arg(point.x()).arg(point.y()));
 }
 
 void MainWindow::on_pushButtonGetFreq70_clicked()

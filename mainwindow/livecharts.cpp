@@ -18,20 +18,6 @@ using namespace QtCharts;
 namespace {
 
 constexpr int TimeWindowSecs = 20;
-constexpr int CalloutZ = 11;
-
-// The same for all three: line and scatter series on a date-time axis.
-void BuildLiveChart(ChartView *view, const QString &title, double maxY, Chart *&chart,
-                    QLineSeries *&line, QScatterSeries *&scatter, QDateTimeAxis *&axisX,
-                    QValueAxis *&axisY)
-{
-    const ChartSetup::Parts parts = ChartSetup::Live(QObject::tr("时间"), title, maxY).Build(view);
-    chart = parts.chart;
-    line = parts.line;
-    scatter = parts.scatter;
-    axisX = qobject_cast<QDateTimeAxis *>(parts.axisX);
-    axisY = qobject_cast<QValueAxis *>(parts.axisY);
-}
 
 // A positive number typed into an axis-maximum field, or 0.
 double PositiveValue(const QString &text)
@@ -45,21 +31,21 @@ double PositiveValue(const QString &text)
 
 void MainWindow::InitMainCharts()
 {
-    BuildLiveChart(ui->kx70MainChart, tr("流速(m/s)"), 3, speedChart, speedLineSeries,
-                   speedScatterSeries, speedAxisX, speedAxisY);
-    BuildLiveChart(ui->kx80MainChart, tr("水位(m)"), ui->lineEditMaxLevel->text().toDouble(),
-                   levelChart, levelLineSeries, levelScatterSeries, levelAxisX, levelAxisY);
-    BuildLiveChart(ui->kx90MainChart, tr("流量(m³/s)"), ui->lineEditMaxQuantity->text().toDouble(),
-                   quantityChart, quantityLineSeries, quantityScatterSeries, quantityAxisX,
-                   quantityAxisY);
+    // Its translation is kept under QObject, not MainWindow.
+    const QString time = QObject::tr("时间");
+    ChartSetup::Live(time, tr("流速(m/s)"), 3)
+        .Build(ui->kx70MainChart)
+        .Into(speedChart, speedLineSeries, speedScatterSeries, speedAxisX, speedAxisY,
+              speedCallout);
+    ChartSetup::Live(time, tr("水位(m)"), ui->lineEditMaxLevel->text().toDouble())
+        .Build(ui->kx80MainChart)
+        .Into(levelChart, levelLineSeries, levelScatterSeries, levelAxisX, levelAxisY,
+              levelCallout);
+    ChartSetup::Live(time, tr("流量(m³/s)"), ui->lineEditMaxQuantity->text().toDouble())
+        .Build(ui->kx90MainChart)
+        .Into(quantityChart, quantityLineSeries, quantityScatterSeries, quantityAxisX,
+              quantityAxisY, quantityCallout);
     ResetTimeAxis();
-
-    speedCallout = new Callout(speedChart);
-    levelCallout = new Callout(levelChart);
-    quantityCallout = new Callout(quantityChart);
-    // Empty until the first hover places them.
-    for (Callout *callout : {speedCallout, levelCallout, quantityCallout})
-        callout->hide();
     for (QScatterSeries *scatter : {speedScatterSeries, levelScatterSeries, quantityScatterSeries})
         connect(scatter, &QScatterSeries::hovered, this, &MainWindow::MainChartHoveredSlot);
 
@@ -129,12 +115,8 @@ void MainWindow::MainChartHoveredSlot(QPointF point, bool state)
         return;
     }
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(point.x()));
-    callout->setText(
-        format.arg(time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))).arg(point.y()));
-    callout->setAnchor(point);
-    callout->setZValue(CalloutZ);
-    callout->updateGeometry();
-    callout->show();
+    callout->ShowAt(
+        point, format.arg(time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))).arg(point.y()));
 }
 
 void MainWindow::on_pushButtonMaxSpeed_clicked()

@@ -20,6 +20,7 @@ class ChartView;
 class Database;
 class TableViewDelegate;
 class MsgProcessThread;
+class QPushButton;
 class QThread;
 class RunSeries;
 
@@ -212,9 +213,9 @@ private:
     // Connects the settings editors' signals; run once by the constructor.
     void ConnectSettings();
     // settings-private-begin
-    // Writes the setting of one editor row, keyed by its register, after
+    // Writes the setting of one editor row, keyed by its write button, after
     // the port guard and the row's checks.
-    void WriteSetting(u16 usRegister);
+    void WriteSetting(const QPushButton *button);
     // Asks the operator; true only for Yes.
     bool ConfirmCommand(const QString &title, const QString &text);
     void ShowWarning(const QString &text);
@@ -275,10 +276,6 @@ private:
 
     QDateTime startTime;
     QDateTime endTime;
-    int xmlFileRowCount = 0;
-    double speedSum = 0;
-    double levelSum = 0;
-    double quantitySum = 0;
     // The poll interval in force: the field's last valid value.
     int autoRunIntervalSecs = 2;
     int resendCount = 0;

@@ -57,9 +57,6 @@ void MainWindow::StartRun(bool keepCharts)
     // The file is named after the start, so the start is taken first.
     startTime = QDateTime::currentDateTime();
     CreateXmlFile();
-    speedSum = 0;
-    levelSum = 0;
-    quantitySum = 0;
 }
 
 void MainWindow::EndRun()
@@ -141,11 +138,7 @@ void MainWindow::AppendMeasurement(double speed, double level, double quantity, 
     PlotSample(now, speed, level, quantity);
     WriteXmlFileRow(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), speed, level, quantity,
                     airGap, discharge, speedStrength, levelStrength);
-    speedSum += speed;
-    levelSum += level;
-    quantitySum += quantity;
-
-    if (xmlFileRowCount >= MaxRowsPerRun) {
+    if (measurementFile.rowCount() >= MaxRowsPerRun) {
         AutoRunClicked(true); // ends the run and records it
         AutoRunClicked(true); // starts the next one, keeping the charts
     }

@@ -17,10 +17,10 @@
 
 namespace {
 
-const QString headName = QStringLiteral("excel_head.xml");
-const QString tailName = QStringLiteral("excel_tail.xml");
-const QByteArray rowEnd = QByteArrayLiteral("</Row>");
-const QByteArray tableEnd = QByteArrayLiteral("</Table>");
+const QString HeadName = QStringLiteral("excel_head.xml");
+const QString TailName = QStringLiteral("excel_tail.xml");
+const QByteArray RowEnd = QByteArrayLiteral("</Row>");
+const QByteArray TableEnd = QByteArrayLiteral("</Table>");
 
 QString Number(double value)
 {
@@ -147,6 +147,9 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
 {
     Release();
     xmlFileRowCount = 0;
+    speedSum = 0;
+    levelSum = 0;
+    quantitySum = 0;
     lastError.clear();
     historyRecord = HistoryRecord();
     historyRecord.startTime = startTime.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -160,15 +163,15 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     }
     const QString folder = XmlFolder(true);
     // A fresh installation has no templates yet: they ship inside the program.
-    InstallTemplate(folder, headName);
-    InstallTemplate(folder, tailName);
+    InstallTemplate(folder, HeadName);
+    InstallTemplate(folder, TailName);
 
     const QString baseName = startTime.toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss"));
     historyRecord.filePath = folder + QLatin1Char('/') + baseName + QStringLiteral(".xml");
     if (!OpenFreeFile(folder, baseName))
         return false;
 
-    if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + headName))
+    if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + HeadName))
         qDebug() << "Copy excel head failed";
 
     xmlWriter = std::make_unique<QXmlStreamWriter>(xmlFile.get());
@@ -196,11 +199,12 @@ bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double 
     if (!xmlWriter || !isRecording())
         return false;
     const qint64 wholeRows = xmlFile->size();
+    // The means are those of the rows as a reader of the file sees them.
+    const QString cells[3] = {Number(speed), Number(level), Number(quantity)};
     xmlWriter->writeStartElement(QStringLiteral("Row"));
     WriteCell(*xmlWriter, QStringLiteral("String"), time);
-    WriteCell(*xmlWriter, QStringLiteral("Number"), Number(speed));
-    WriteCell(*xmlWriter, QStringLiteral("Number"), Number(level));
-    WriteCell(*xmlWriter, QStringLiteral("Number"), Number(quantity));
+    for (const QString &cell : cells)
+        WriteCell(*xmlWriter, QStringLiteral("Number"), cell);
     // The first four cells are what every reader of older files knows; the
     // rest follow them. The discharge is a counter of up to 15 digits whose
     // growth from row to row is the point, so it keeps every digit.
@@ -214,6 +218,9 @@ bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double 
     // program must not take the last rows with it.
     if (!xmlWriter->hasError() && xmlFile->flush()) {
         ++xmlFileRowCount;
+        speedSum += cells[0].toDouble();
+        levelSum += cells[1].toDouble();
+        quantitySum += cells[2].toDouble();
         return true;
     }
     // A full disk or a vanished folder: the row is not counted, and the file
@@ -234,11 +241,11 @@ bool MeasurementFile::AppendEnd(QFile *file, QString *error)
 {
     const qint64 wholeRows = file->size();
     const QString folder = XmlFolder(false);
-    InstallTemplate(folder, tailName);
-    const QString tailPath = folder + QLatin1Char('/') + tailName;
+    InstallTemplate(folder, TailName);
+    const QString tailPath = folder + QLatin1Char('/') + TailName;
     qDebug() << tailPath;
     // What the writer would put out on closing the table, then the tail.
-    const bool isClosed = file->write("\n" + tableEnd) == tableEnd.size() + 1 && file->flush();
+    const bool isClosed = file->write("\n" + TableEnd) == TableEnd.size() + 1 && file->flush();
     if (isClosed && AppendTemplateFile(file, tailPath))
         return true;
     if (isClosed)
@@ -253,9 +260,16 @@ bool MeasurementFile::AppendEnd(QFile *file, QString *error)
     return false;
 }
 
+void MeasurementFile::SetMeans(HistoryRecord *record, int rows, double speedSum, double levelSum,
+                               double quantitySum)
+{
+    record->min = QStringLiteral("%1").arg(speedSum / rows, 0, 'f', 3);
+    record->max = QStringLiteral("%1").arg(levelSum / rows, 0, 'f', 3);
+    record->average = QStringLiteral("%1").arg(quantitySum / rows, 0, 'f', 3);
+}
+
 std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &startTime,
-                                                          const QDateTime &endTime, double speedSum,
-                                                          double levelSum, double quantitySum)
+                                                          const QDateTime &endTime)
 {
     if (!isRecording())
         return std::nullopt;
@@ -280,9 +294,7 @@ std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &start
 
     historyRecord.durationTime = DurationText(startTime.secsTo(endTime));
     historyRecord.count = xmlFileRowCount;
-    historyRecord.min = QStringLiteral("%1").arg(speedSum / xmlFileRowCount, 0, 'f', 3);
-    historyRecord.max = QStringLiteral("%1").arg(levelSum / xmlFileRowCount, 0, 'f', 3);
-    historyRecord.average = QStringLiteral("%1").arg(quantitySum / xmlFileRowCount, 0, 'f', 3);
+    SetMeans(&historyRecord, xmlFileRowCount, speedSum, levelSum, quantitySum);
     Release();
     return historyRecord;
 }
@@ -353,7 +365,7 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
     constexpr qint64 TailBytes = 16 * 1024;
     if (isListed && file.size() > TailBytes) {
         file.seek(file.size() - TailBytes);
-        if (file.read(TailBytes).contains(tableEnd))
+        if (file.read(TailBytes).contains(TableEnd))
             return std::nullopt;
         file.seek(0);
     }
@@ -363,14 +375,14 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
         return std::nullopt;
 
     int rowCount = 0;
-    const bool isFinished = bytes.contains(tableEnd);
+    const bool isFinished = bytes.contains(TableEnd);
     if (isFinished && isListed)
         return std::nullopt;
     if (!isFinished) {
         // Everything after the last whole row is a row cut short.
-        int cut = bytes.lastIndexOf(rowEnd);
+        int cut = bytes.lastIndexOf(RowEnd);
         if (cut >= 0) {
-            cut += rowEnd.size();
+            cut += RowEnd.size();
         } else {
             const int column = bytes.indexOf("<Column");
             cut = column < 0 ? -1 : bytes.indexOf("/>", column);
@@ -409,20 +421,19 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
     QDateTime start = QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-dd_hh_mm_ss"));
     if (!start.isValid())
         start = content.rows.first().time;
-    double sums[3] = {0, 0, 0};
+    double speedSum = 0;
+    double levelSum = 0;
+    double quantitySum = 0;
     for (const RunFile::Row &row : content.rows) {
-        sums[0] += row.speed;
-        sums[1] += row.level;
-        sums[2] += row.quantity;
+        speedSum += row.speed;
+        levelSum += row.level;
+        quantitySum += row.quantity;
     }
-    const int n = content.rows.size();
     HistoryRecord record;
     record.startTime = start.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     record.durationTime = DurationText(qMax<qint64>(0, start.secsTo(content.rows.last().time)));
     record.count = rowCount;
-    record.min = QStringLiteral("%1").arg(sums[0] / n, 0, 'f', 3);
-    record.max = QStringLiteral("%1").arg(sums[1] / n, 0, 'f', 3);
-    record.average = QStringLiteral("%1").arg(sums[2] / n, 0, 'f', 3);
+    SetMeans(&record, content.rows.size(), speedSum, levelSum, quantitySum);
     record.filePath = path;
     return record;
 }

@@ -41,10 +41,9 @@ public:
                          double airGap, double discharge, int speedStrength, int levelStrength);
 
     // Ends the run. With two rows or more the file is finished and the run's
-    // history row is returned; with fewer the file is deleted and nothing is
-    // returned. The sums are those of the samples handed to WriteXmlFileRow.
-    std::optional<HistoryRecord> SaveXmlFile(const QDateTime &startTime, const QDateTime &endTime,
-                                             double speedSum, double levelSum, double quantitySum);
+    // history row is returned, its means those of the rows written; with
+    // fewer the file is deleted and nothing is returned.
+    std::optional<HistoryRecord> SaveXmlFile(const QDateTime &startTime, const QDateTime &endTime);
 
     bool isRecording() const;
     int rowCount() const { return xmlFileRowCount; }
@@ -73,12 +72,20 @@ private:
     static bool SetXmlFileRowCount(const QString &path, int rowCount);
     // Closes the table and appends the tail to an open file.
     static bool AppendEnd(QFile *file, QString *error);
+    // The means of velocity, level and flow over rows, as the history row
+    // shows them.
+    static void SetMeans(HistoryRecord *record, int rows, double speedSum, double levelSum,
+                         double quantitySum);
     bool OpenFreeFile(const QString &folder, const QString &baseName);
     void Release();
 
     std::unique_ptr<QFile> xmlFile;
     std::unique_ptr<QXmlStreamWriter> xmlWriter;
     HistoryRecord historyRecord;
+    // The rows written so far and the sums of their values as written.
     int xmlFileRowCount = 0;
+    double speedSum = 0;
+    double levelSum = 0;
+    double quantitySum = 0;
     QString lastError;
 };

@@ -6,6 +6,7 @@
 
 #include "modbusregister.h"
 #include "msgprocessthread.h"
+#include "settingstable.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -17,16 +18,10 @@ constexpr u16 ReadBlockSize = 5;
 
 constexpr u16 DischargeClearReg = 26;
 constexpr u16 FactoryRstReg = 37;
-constexpr u16 MaxMeasureSpeedReg = 25;
 constexpr u16 DevToButtomLenMmReg = 75;
 
-// Firmware from which the advanced settings 47-68 exist.
-constexpr u16 AdvancedSettingsVersion = 0x0206;
 // Firmware from which the distance D is kept in millimetres in 75-76.
 constexpr u16 MillimetreDistanceVersion = 0x041A;
-
-// The scan volume is stored less this offset.
-constexpr int ScanVolumeOffset = 375;
 
 constexpr u16 MinDevAddr = 0x01;
 constexpr u16 MaxDevAddr = 0xC8;
@@ -42,25 +37,9 @@ u16 Reg(u16 usAddr)
     return ModbusRegister::GetHoldingReg(usAddr);
 }
 
-QString Decimal(u16 usAddr)
-{
-    return QString::number(Reg(usAddr));
-}
-
 QString Centi(u16 usAddr)
 {
     return QString::number(Reg(usAddr) / 100.0);
-}
-
-QString CentiTwoDecimals(u16 usAddr)
-{
-    return QString::number(Reg(usAddr) / 100.0, 'f', 2);
-}
-
-// A stored value outside the items leaves the box without a selection.
-void ShowIndex(QComboBox *box, u16 usAddr, int offset)
-{
-    box->setCurrentIndex(int(Reg(usAddr)) - offset);
 }
 
 } // namespace
@@ -116,13 +95,8 @@ void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
     ui->tabWidget->setTabEnabled(1, true);
     ui->tabWidget->setTabEnabled(2, true);
 
-    ui->lineEditThreshold70->setText(Decimal(11));
-    ui->lineEditMaxMeasureSpeed->setText(Centi(25));
-    ShowIndex(ui->comboBoxSampRate70, 23, 1);
-    ShowIndex(ui->comboBoxRadarDir, 24, 1);
-    ShowIndex(ui->comboBoxRiverModel, 22, 1);
-    ui->lineEditThreshold80->setText(Decimal(12));
-
+    // The channel geometry block, the sink shape and the version are not
+    // settings of the table.
     ui->lineEditRadius->setText(Centi(17));
     ui->lineEditButtomLen->setText(Centi(18));
     ui->lineEditTopLen->setText(Centi(19));
@@ -133,7 +107,6 @@ void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
     } else {
         ui->lineEditDevToButtomLen->setText(Centi(16));
     }
-    ui->lineEditCoefficient->setText(Centi(21));
 
     switch (Reg(15)) {
     case 1:
@@ -149,12 +122,7 @@ void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
         break;
     }
     SinkShapeSelect();
-
-    ui->lineEditSleepTime->setText(Decimal(32));
-    ui->lineEditLowestWater->setText(Centi(44));
     ui->statusBar->showMessage(tr("读出设置成功"), StatusMs);
-    ui->lineSpeedFilterTimes->setText(Decimal(13));
-    ui->lineDistFilterTimes->setText(Decimal(14));
 
     const u16 version = Reg(ModbusRegister::DevVersionReg);
     ui->labelDevVersion->setText(
@@ -162,26 +130,9 @@ void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
            "</body></html>")
             .arg(version >> 8)
             .arg(version & 0xFF));
-
-    // Older firmware has none of the advanced settings; their fields keep
-    // what they show.
-    if (version < AdvancedSettingsVersion)
-        return;
-    ShowIndex(ui->comboBoxLowSpeed, 48, 0);
-    ui->lineEditMeasureTimes->setText(QString::number(Reg(49) + ScanVolumeOffset));
-    ui->lineEditStable->setText(Decimal(47));
-    ui->lineEditRelative->setText(CentiTwoDecimals(51));
-    ui->lineEditBaseLine->setText(CentiTwoDecimals(52));
-    ui->lineEditSilt->setText(Centi(54));
-    ShowIndex(ui->comboBoxFilterType, 53, 0);
-    ui->lineEditBaseLineMin->setText(CentiTwoDecimals(56));
-    ui->lineEditFilterFactor->setText(CentiTwoDecimals(57));
-    ShowIndex(ui->comboBoxKalman, 58, 0);
-    ShowIndex(ui->comboBoxPowerMode, 59, 0);
-    ShowIndex(ui->comboBoxValid, 66, 0);
-    ShowIndex(ui->comboBoxRelative, 63, 0);
-    ui->lineEditValidThreshold->setText(Decimal(67));
-    ui->lineEditZeroCounter->setText(Decimal(68));
+    // Older firmware lacks the advanced settings; their fields keep what they
+    // show.
+    SettingsTable::Show(ui, version);
 }
 
 bool MainWindow::ConfirmCommand(const QString &title, const QString &text)
@@ -244,7 +195,7 @@ void MainWindow::WriteSingleHoldingRegStatus(bool isSucceed, u16 usAddr)
     }
     // The velocity axis follows the chart's own range field, not the
     // instrument's new maximum.
-    if (usAddr == MaxMeasureSpeedReg)
+    if (usAddr == SettingsTable::MaxMeasureSpeedReg)
         on_pushButtonMaxSpeed_clicked();
     // The instrument answers at its new address from now on; this program
     // keeps the old one until the port is reopened.

@@ -18,7 +18,6 @@ constexpr int RecoveryStatusMs = 10000;
 
 void MainWindow::CreateXmlFile()
 {
-    xmlFileRowCount = 0;
     if (measurementFile.CreateXmlFile(startTime))
         return;
     // The live display goes on; the operator must not think it is recorded.
@@ -35,10 +34,8 @@ void MainWindow::WriteXmlFileRow(const QString &time, double speed, double level
     if (!measurementFile.isRecording())
         return;
     if (measurementFile.WriteXmlFileRow(time, speed, level, quantity, airGap, discharge,
-                                        speedStrength, levelStrength)) {
-        ++xmlFileRowCount;
+                                        speedStrength, levelStrength))
         return;
-    }
     // The rows so far are kept and recorded now; the live display goes on
     // without a file.
     const QString cause = tr("测量数据无法写入文件 %1：%2。本次测量的记录已停止，实时显示继续。")
@@ -53,8 +50,7 @@ void MainWindow::SaveXmlFile(const QString &cause)
     if (!cause.isEmpty())
         problems << cause;
     const QString path = measurementFile.filePath();
-    const std::optional<HistoryRecord> record =
-        measurementFile.SaveXmlFile(startTime, endTime, speedSum, levelSum, quantitySum);
+    const std::optional<HistoryRecord> record = measurementFile.SaveXmlFile(startTime, endTime);
     if (record) {
         if (!measurementFile.errorString().isEmpty() && cause.isEmpty())
             problems << tr("测量文件 %1 未能完成：%2。下次启动时将自动完成。")

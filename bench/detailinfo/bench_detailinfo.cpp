@@ -32,19 +32,14 @@ QString WriteFullRun()
     MeasurementFile file;
     const QDateTime start = QDateTime::currentDateTime().addSecs(-2 * fileRows);
     file.CreateXmlFile(start);
-    double sums[3] = {0, 0, 0};
     for (int row = 0; row < fileRows; ++row) {
         const double speed = 1 + 0.5 * std::sin(row / 50.0);
         const double level = 0.8 + 0.1 * std::cos(row / 70.0);
         const double quantity = speed * level * 2.4;
         file.WriteXmlFileRow(start.addSecs(2 * row).toString("yyyy-MM-dd HH:mm:ss"), speed, level,
                              quantity, 3 - level, 1000 + row * quantity * 2, 40, 55);
-        sums[0] += speed;
-        sums[1] += level;
-        sums[2] += quantity;
     }
-    const auto record =
-        file.SaveXmlFile(start, start.addSecs(2 * fileRows), sums[0], sums[1], sums[2]);
+    const auto record = file.SaveXmlFile(start, start.addSecs(2 * fileRows));
     return record ? record->filePath : QString();
 }
 

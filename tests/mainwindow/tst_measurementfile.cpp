@@ -28,21 +28,22 @@ private slots:
         MeasurementFile file;
         QVERIFY(file.CreateXmlFile(runStart) &&
                 file.WriteXmlFileRow("2017-12-10 10:10:00", 1, 1, 1, 1, 1, 1, 1));
-        QVERIFY(!file.SaveXmlFile(runStart, runStart.addSecs(5), 1, 1, 1));
+        QVERIFY(!file.SaveXmlFile(runStart, runStart.addSecs(5)));
         const QList<double> values{0.850, 2, 0.1234567, 4294967.295, 65535, 0.00001234, 0.0001};
         QVERIFY(file.CreateXmlFile(runStart));
         for (double value : values)
             QVERIFY(file.WriteXmlFileRow("2017-12-10 10:10:00", value, 1.25, 2.5, 0.75,
                                          4294967.296, 40, 55));
-        // 1 day 1 h 1 min 1 s, unpadded; the means to three decimals.
+        // 1 day 1 h 1 min 1 s, unpadded; the means of the values as written, to
+        // three decimals.
         const auto record =
-            file.SaveXmlFile(runStart, runStart.addSecs(90061), 8.6394, 7.0, 458.745);
+            file.SaveXmlFile(runStart, runStart.addSecs(90061));
         QVERIFY(record);
         QCOMPARE(record->filePath, QDir::current().absoluteFilePath("xml/2017-12-10_10_10_00.xml"));
         QCOMPARE(
             QStringList({record->startTime, record->durationTime, QString::number(record->count),
                          record->min, record->max, record->average}),
-            QStringList({"2017-12-10 10:10:00", "1-1:1:1", "7", "1.234", "1.000", "65.535"}));
+            QStringList({"2017-12-10 10:10:00", "1-1:1:1", "7", "622929.711", "1.250", "2.500"}));
         QString rowCount;
         QStringList cells;
         // Air gap, discharge and the two strengths follow the first four; the
@@ -78,7 +79,7 @@ private slots:
         QVERIFY(!file.CreateXmlFile(runStart) && !file.errorString().isEmpty());
         QVERIFY(!file.WriteXmlFileRow("2017-12-10 10:10:00", 1, 1, 1, 1, 1, 1, 1));
         QCOMPARE(file.rowCount(), 0);
-        QVERIFY(!file.SaveXmlFile(runStart, runStart.addSecs(4), 2, 2, 2));
+        QVERIFY(!file.SaveXmlFile(runStart, runStart.addSecs(4)));
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 };
