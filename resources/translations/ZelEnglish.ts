@@ -93,6 +93,22 @@
         <translation>radarflow: cannot use the data folder %1
 </translation>
     </message>
+    <message>
+        <source>Convert a run file to CSV and exit: onto standard output, or into the file named after it.</source>
+        <translation>Convert a run file to CSV and exit: onto standard output, or into the file named after it.</translation>
+    </message>
+    <message>
+        <source>RUN.xml</source>
+        <translation>RUN.xml</translation>
+    </message>
+    <message>
+        <source>With --export-csv: the CSV file to write.</source>
+        <translation>With --export-csv: the CSV file to write.</translation>
+    </message>
+    <message>
+        <source>--export-csv takes a run file and at most one CSV file: --export-csv RUN.xml [OUT.csv].</source>
+        <translation>--export-csv takes a run file and at most one CSV file: --export-csv RUN.xml [OUT.csv].</translation>
+    </message>
 </context>
 <context>
     <name>Database</name>
@@ -127,6 +143,22 @@
     <message>
         <source>文件操作</source>
         <translation>Action</translation>
+    </message>
+    <message>
+        <source>历史数据库已损坏（%1），已另存为 %2 并新建数据库。</source>
+        <translation>The history database is damaged (%1); it was kept as %2 and a new database was created.</translation>
+    </message>
+    <message>
+        <source>损坏的数据库无法改名（%1）</source>
+        <translation>The damaged database could not be renamed (%1)</translation>
+    </message>
+    <message>
+        <source>历史记录不可用：%1</source>
+        <translation>History unavailable: %1</translation>
+    </message>
+    <message>
+        <source>history 表的列不符：%1</source>
+        <translation>The history table has the wrong columns: %1</translation>
     </message>
 </context>
 <context>
@@ -208,6 +240,36 @@ Flow: %2 m³/s</translation>
     <message>
         <source>文件导出失败      </source>
         <translation>File export failed.      </translation>
+    </message>
+    <message>
+        <source>测量文件无法读取：%1
+%2</source>
+        <translation>The measurement file cannot be read: %1
+%2</translation>
+    </message>
+    <message>
+        <source>测量文件不存在：%1</source>
+        <translation>The measurement file does not exist: %1</translation>
+    </message>
+    <message>
+        <source>文件不完整或已损坏（%1）</source>
+        <translation>the file is incomplete or damaged (%1)</translation>
+    </message>
+    <message>
+        <source>%1 行数据无法读取</source>
+        <translation>%1 rows could not be read</translation>
+    </message>
+    <message>
+        <source>测量文件 %1：%2。已显示可读取的 %3 行。</source>
+        <translation>Measurement file %1: %2. The %3 readable rows are shown.</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
     </message>
 </context>
 <context>
@@ -1029,7 +1091,7 @@ Flow: %2 m³/s</translation>
     </message>
     <message>
         <source>没有找到串口：请接好 USB-RS485 转换器，然后点击“刷新串口”</source>
-        <translation>No serial port found: plug in the USB-RS485 adapter, then click "Refresh"</translation>
+        <translation>No serial port found: plug in the USB-RS485 adapter, then click &quot;Refresh&quot;</translation>
     </message>
     <message>
         <source>没有打开串口 %1 的权限。请把用户加入 %2 组（sudo usermod -aG %2 $USER），重新登录后再试</source>
@@ -1050,6 +1112,38 @@ Flow: %2 m³/s</translation>
     <message>
         <source>串口 %1 已连接</source>
         <translation>Serial port %1 connected</translation>
+    </message>
+    <message>
+        <source>，请在地址框中选择新地址 0x%1 并重新打开串口</source>
+        <translation>; choose the new address 0x%1 in the address box and reopen the port</translation>
+    </message>
+    <message>
+        <source>设备返回异常码 %1</source>
+        <translation>The instrument answered with exception code %1</translation>
+    </message>
+    <message>
+        <source>设备拒绝读出设置（异常码 %1），读出设置已停止。</source>
+        <translation>The instrument refused to read out its settings (exception code %1); the read-back has stopped.</translation>
+    </message>
+    <message>
+        <source>测量数据无法写入文件 %1：%2。本次测量的记录已停止，实时显示继续。</source>
+        <translation>Measurements cannot be written to %1: %2. Recording of this run has stopped; the live display goes on.</translation>
+    </message>
+    <message>
+        <source>测量文件 %1 未能完成：%2。下次启动时将自动完成。</source>
+        <translation>The measurement file %1 could not be finished: %2. It will be finished at the next start.</translation>
+    </message>
+    <message>
+        <source>本次测量无法记入历史记录（%1）：%2</source>
+        <translation>This run could not be entered in the history (%1): %2</translation>
+    </message>
+    <message>
+        <source>文件夹 %1 无法写入（%2），测量数据不会被记录。</source>
+        <translation>The folder %1 cannot be written (%2); measurements will not be recorded.</translation>
+    </message>
+    <message>
+        <source>已恢复 %1 次未完成的测量</source>
+        <translation>Recovered %1 interrupted runs</translation>
     </message>
 </context>
 <context>
