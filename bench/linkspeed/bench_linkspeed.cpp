@@ -113,7 +113,7 @@ int main(int argc, char *argv[])
     }
     pump(300);
     window.reset();
-    sim.terminate();
+    sim.kill();
     sim.waitForFinished(5000);
     if (entries.size() < frames) {
         std::fprintf(stderr, "only %d of %d requests in %s\n", int(entries.size()), frames,
