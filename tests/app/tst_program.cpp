@@ -34,6 +34,12 @@ QString RunFile(const QString &dataDir, int index = 0)
     return xml.filePath(xml.entryList({"20*"}, QDir::Files, QDir::Name).value(index));
 }
 
+// A headless station measuring each second.
+QStringList StationArgs(const QString &port, const QString &dataDir)
+{
+    return {"--headless", "--measure", "--port", port, "--interval", "1", "--data-dir", dataDir};
+}
+
 int HistoryRows(const QString &dataDir)
 {
     int rows = -1;
@@ -150,13 +156,8 @@ private slots:
         const QString first = QString::fromUtf8(Read(folder + "/log.txt")).section('\n', 0, 0);
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
-        const QRegularExpressionMatch line =
-            QRegularExpression(
-                R"(^\[(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)\] (DEBUG|WARNING|CRITICAL|)\|)"
-                R"(.* \(.*\) Line:\(\d+\)$)")
-                .match(first);
-        QVERIFY2(line.hasMatch(), qPrintable(first));
-        const QDateTime stamp = QDateTime::fromString(line.captured(1), "yyyy-MM-dd HH:mm:ss");
+        // The line's layout is the log's own test; here its time.
+        const QDateTime stamp = QDateTime::fromString(first.mid(1, 19), "yyyy-MM-dd HH:mm:ss");
         QVERIFY2(started <= stamp && stamp <= seen, qPrintable(first));
     }
 
@@ -201,17 +202,16 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(
                 Read(data + "/log.txt").count("end the program cleanly") == start, StationMs);
             program.terminate();
-            QVERIFY(program.waitForFinished(10000));
-            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(program.exitCode(), 0);
+            QVERIFY(program.waitForFinished(10000) &&
+                    program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
             QCOMPARE(HistoryRows(data), 1);
             afterRecovery = start == 2 ? Read(run) : afterRecovery;
         }
         const QByteArray bytes = Read(run);
         QCOMPARE(bytes, afterRecovery);
-        QVERIFY(bytes.contains("</Table>"));
-        QVERIFY(bytes.contains("ss:ExpandedRowCount=\"" + QByteArray::number(bytes.count("<Row>")) +
-                               '"'));
+        const QByteArray rowCount = QByteArray::number(bytes.count("<Row>"));
+        QVERIFY(bytes.contains("</Table>") &&
+                bytes.contains("ExpandedRowCount=\"" + rowCount + '"'));
     }
 
     void reconnectsAndMeasuresAgain()
@@ -220,10 +220,7 @@ private slots:
         QVERIFY2(first.isReady(), qPrintable(first.errorString()));
         const QString data = dir.filePath("reconnect");
         QProcess station;
-        Start(station,
-              {"--headless", "--measure", "--port", first.linkPath(), "--interval", "1",
-               "--data-dir", data},
-              dir.path());
+        Start(station, StationArgs(first.linkPath(), data), dir.path());
         // Two samples: a run worth recording.
         QTRY_VERIFY_WITH_TIMEOUT(Read(RunFile(data)).count("</Row>") >= 2, StationMs);
         first.stop();
