@@ -3,6 +3,7 @@
 // working folder; a headless measuring station ended from outside, its run
 // recovered at the next start, and kept alive across a lost link; the choices
 // remembered between starts.
+#include "filebytes.h"
 #include "mainwindow.h"
 #include "simprocess.h"
 
@@ -20,12 +21,6 @@ namespace {
 // Time for the version read, the settings read-back and a few polls.
 constexpr int StationMs = 30000;
 const QStringList FastSim{"--baud", "0", "--reply-delay", "0", "--calm"};
-
-QByteArray Read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The index-th run file of a data folder, by start time.
 QString RunFile(const QString &dataDir, int index = 0)
@@ -149,11 +144,11 @@ private slots:
         Start(program, {"--headless"}, folder);
         // An installed translation stays mapped into the program's memory.
         const QString maps = QStringLiteral("/proc/%1/maps").arg(program.processId());
-        QTRY_VERIFY_WITH_TIMEOUT(Read(maps).contains((folder + "/ZelEnglish.qm").toUtf8()),
+        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(maps).contains((folder + "/ZelEnglish.qm").toUtf8()),
                                  StationMs);
-        QTRY_VERIFY_WITH_TIMEOUT(Read(folder + "/log.txt").contains('\n'), StationMs);
+        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(folder + "/log.txt").contains('\n'), StationMs);
         const QDateTime seen = QDateTime::currentDateTime();
-        const QString first = QString::fromUtf8(Read(folder + "/log.txt")).section('\n', 0, 0);
+        const QString first = QString::fromUtf8(FileBytes(folder + "/log.txt")).section('\n', 0, 0);
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
         // The line's layout is the log's own test; here its time.
@@ -183,13 +178,13 @@ private slots:
               {"--headless", "--measure", "--port", sim.linkPath(), "--interval", "1", "--data-dir",
                data},
               dir.path());
-        QTRY_VERIFY_WITH_TIMEOUT(Read(RunFile(data)).count("</Row>") >= 3, StationMs);
+        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 3, StationMs);
         const QString run = RunFile(data);
         ::kill(pid_t(station.processId()), signalNumber);
         QVERIFY(station.waitForFinished(10000));
         QCOMPARE(station.exitStatus() == QProcess::NormalExit && station.exitCode() == 0,
                  !isKilled);
-        QCOMPARE(Read(run).contains("</Table>"), !isKilled);
+        QCOMPARE(FileBytes(run).contains("</Table>"), !isKilled);
         QCOMPARE(HistoryRows(data), isKilled ? 0 : 1);
         const QString out = QString::fromUtf8(station.readAllStandardOutput());
         QVERIFY2(out.contains("已连接") && out.contains("测量结束") == !isKilled, qPrintable(out));
@@ -200,14 +195,14 @@ private slots:
             Start(program, {"--headless", "--data-dir", data}, dir.path());
             // Its signal handlers are in place once its log says so.
             QTRY_VERIFY_WITH_TIMEOUT(
-                Read(data + "/log.txt").count("end the program cleanly") == start, StationMs);
+                FileBytes(data + "/log.txt").count("end the program cleanly") == start, StationMs);
             program.terminate();
             QVERIFY(program.waitForFinished(10000) &&
                     program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
             QCOMPARE(HistoryRows(data), 1);
-            afterRecovery = start == 2 ? Read(run) : afterRecovery;
+            afterRecovery = start == 2 ? FileBytes(run) : afterRecovery;
         }
-        const QByteArray bytes = Read(run);
+        const QByteArray bytes = FileBytes(run);
         QCOMPARE(bytes, afterRecovery);
         const QByteArray rowCount = QByteArray::number(bytes.count("<Row>"));
         QVERIFY(bytes.contains("</Table>") &&
@@ -222,12 +217,12 @@ private slots:
         QProcess station;
         Start(station, StationArgs(first.linkPath(), data), dir.path());
         // Two samples: a run worth recording.
-        QTRY_VERIFY_WITH_TIMEOUT(Read(RunFile(data)).count("</Row>") >= 2, StationMs);
+        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 2, StationMs);
         first.stop();
         // The instrument back on the same link: a second run starts by itself.
         SimProcess second(FastSim + QStringList{"--link", first.linkPath()});
         QTRY_VERIFY(QFileInfo(first.linkPath()).isSymLink());
-        QTRY_VERIFY_WITH_TIMEOUT(Read(RunFile(data, 1)).count("</Row>") >= 1, StationMs);
+        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data, 1)).count("</Row>") >= 1, StationMs);
         QCOMPARE(HistoryRows(data), 1);
         const QString out = QString::fromUtf8(station.readAllStandardOutput());
         const int lost = out.indexOf("连接中断");

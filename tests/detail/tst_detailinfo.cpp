@@ -5,6 +5,7 @@
 #include "callout.h"
 #include "chartview.h"
 #include "detailinfo.h"
+#include "filebytes.h"
 #include "measurementfile.h"
 #include "messageboxrecorder.h"
 #include "runfilemaker.h"
@@ -49,11 +50,6 @@ class tst_DetailInfo : public QObject
         dialog = std::make_unique<DetailInfo>();
         dialog->show();
         dialog->setDetailInfoFileName(path);
-    }
-    static QByteArray Bytes(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
 private slots:
@@ -164,7 +160,7 @@ private slots:
         const QString record =
             RunFileMaker::Write("run.xml", {{"2017-12-10 10:10:00", "0.85", "1.2", "4.29497e+06"},
                                             {"2017-12-10 10:10:02", "1e-05", "0", "2"}});
-        const QByteArray recordBytes = Bytes(record);
+        const QByteArray recordBytes = FileBytes(record);
         RunFileMaker::Write("export.xls", {});
         Open(record);
         MessageBoxRecorder boxes(QMessageBox::Yes);
@@ -180,7 +176,7 @@ private slots:
         QCOMPARE(filters,
                  QStringList({"XML数据(*.xml)", "Excel 97-2003 工作簿(*.xls)", "CSV (*.csv)"}));
         QCOMPARE(boxes.lastText(), box);
-        QCOMPARE(Bytes(dir.filePath(target)), content.isEmpty() ? recordBytes : content);
+        QCOMPARE(FileBytes(dir.filePath(target)), content.isEmpty() ? recordBytes : content);
     }
 
     void wholeRun()
@@ -244,10 +240,11 @@ private slots:
             << QString()
             << QStringList{newHead, "2017-12-10T10:10:02+01:00,,,,9,,,",
                            "2017-12-10T10:10:03+01:00,1,2,3,4,5,6,7"};
-        const Rows one{{"2017-12-10 10:10:00", "1", "2", "3"}};
         QTest::newRow("no such file") << "absent.xml" << Rows() << "x.csv" << QStringList();
         QTest::newRow("not a run file") << "page.html" << Rows() << QString() << QStringList();
-        QTest::newRow("onto the run file") << "self.xml" << one << "self.xml" << QStringList();
+        QTest::newRow("onto the run file")
+            << "self.xml" << Rows{{"2017-12-10 10:10:00", "1", "2", "3"}} << "self.xml"
+            << QStringList();
     }
     void exportCsv()
     {
@@ -256,7 +253,7 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QStringList, lines);
         const QByteArray runBytes =
-            rows.isEmpty() ? QByteArray() : Bytes(RunFileMaker::Write(run, rows));
+            rows.isEmpty() ? QByteArray() : FileBytes(RunFileMaker::Write(run, rows));
         QProcess radarflow;
         radarflow.start(RADARFLOW_PATH, QStringList{"--export-csv", run} +
                                             (out.isEmpty() ? QStringList() : QStringList{out}));
@@ -264,7 +261,7 @@ private slots:
         QCOMPARE(radarflow.exitCode(), lines.isEmpty() ? 1 : 0);
         // A failure writes nothing, leaves the run file as it was and names it.
         const QString csv = lines.isEmpty() ? "" : lines.join('\n') + '\n';
-        QCOMPARE(out.isEmpty() ? radarflow.readAllStandardOutput() : Bytes(out),
+        QCOMPARE(out.isEmpty() ? radarflow.readAllStandardOutput() : FileBytes(out),
                  out == run ? runBytes : csv.toUtf8());
         QCOMPARE(radarflow.readAllStandardError().contains(QFileInfo(run).fileName().toUtf8()),
                  lines.isEmpty());
@@ -287,9 +284,10 @@ private slots:
                        "--convert-to", "csv", "--outdir", dir.path(), file.filePath()});
         QVERIFY(convert.waitForFinished(120000));
         // Every column, as written.
-        QCOMPARE(QString::fromUtf8(Bytes(QFileInfo(file.filePath()).completeBaseName() + ".csv")),
-                 QString("2017-12-10 10:10:00,0.85,1.25,4.5,2.25,12345.5,120,90\n"
-                         "2017-12-10 10:10:02,1.5,0,0.02,0.5,12346,121,0\n"));
+        QCOMPARE(
+            QString::fromUtf8(FileBytes(QFileInfo(file.filePath()).completeBaseName() + ".csv")),
+            QString("2017-12-10 10:10:00,0.85,1.25,4.5,2.25,12345.5,120,90\n"
+                    "2017-12-10 10:10:02,1.5,0,0.02,0.5,12346,121,0\n"));
     }
 };
 
