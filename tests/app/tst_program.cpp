@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <ctime>
 
 namespace {
 
@@ -75,6 +76,9 @@ private slots:
         QVERIFY(dir.isValid());
         // The remembered choices stay in the test's folder, the program's too.
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        // The log's clock is local time, whatever the machine's zone.
+        qputenv("TZ", "Asia/Shanghai");
+        tzset();
     }
 
     void printsAndExits_data()
