@@ -1,5 +1,6 @@
 // The log file: one whole line per message, also from two threads at once,
-// and the line of a fatal error on disk before the process ends.
+// the line of a fatal error on disk before the process ends, and the
+// rotation at its size limit.
 #include "loghandler.h"
 
 #include <QtTest>
@@ -11,6 +12,8 @@ class tst_LogHandler : public QObject
 private slots:
     void twoThreadsGiveWholeLines();
     void fatalLineIsWrittenBeforeAbort();
+    void rotation_data();
+    void rotation();
 };
 
 void tst_LogHandler::twoThreadsGiveWholeLines()
@@ -57,6 +60,47 @@ void tst_LogHandler::fatalLineIsWrittenBeforeAbort()
     QVERIFY2(line.contains("] FATAL|gate lost ("), line.constData());
     // The copy on standard output is UTF-8 with CR LF.
     QCOMPARE(child.readAllStandardOutput(), line.trimmed() + "\r\n");
+}
+
+void tst_LogHandler::rotation_data()
+{
+    // log.txt, log.1.txt, ... before one more line is logged at a limit of
+    // 100 bytes, and log.1.txt, ... afterwards.
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("rotated");
+    const QString full(100, 'b');
+    QTest::newRow("one byte short") << QStringList{QString(99, 'a')} << QStringList{};
+    QTest::newRow("at the size") << QStringList{full} << QStringList{full};
+    QTest::newRow("five kept") << QStringList{full, "1", "2", "3", "4", "5"}
+                               << QStringList{full, "1", "2", "3", "4"};
+}
+
+void tst_LogHandler::rotation()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, rotated);
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const auto name = [](int i) { return i ? QString("log.%1.txt").arg(i) : QString("log.txt"); };
+    for (int i = 0; i < before.size(); ++i) {
+        QFile file(name(i));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before[i].toUtf8()));
+    }
+    LogHandler::SetRotationSize(100);
+    LogHandler::SetEchoToStdout(false);
+    LogHandler::MessageHandler(QtWarningMsg, QMessageLogContext(), "next");
+    LogHandler::SetRotationSize(0);
+    QStringList pieces;
+    for (int i = 0; QFile::exists(name(i)); ++i) {
+        QFile file(name(i));
+        pieces << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "?");
+    }
+    // The new line goes to log.txt, after the old text only if that stayed.
+    const QString log = pieces.takeFirst();
+    QVERIFY2(log.startsWith((rotated.isEmpty() ? before[0] : QString()) + "[") &&
+                 log.count('\n') == 1 && log.endsWith("WARNING|next () Line:(0)\n"),
+             qPrintable(log));
+    QCOMPARE(pieces, rotated);
 }
 
 int main(int argc, char *argv[])

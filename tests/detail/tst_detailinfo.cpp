@@ -1,8 +1,12 @@
-// The detail dialog of one run: the points, time window and value ranges it
-// plots from the run's file, damaged files, the hover bubble, and the export.
+// A run's data out of its file: the points, time window and value ranges the
+// detail dialog plots, damaged files, the hover bubble, the export and the
+// whole run at a glance; the CSV from the command line; the recorder's file
+// as LibreOffice opens it.
 #include "callout.h"
 #include "chartview.h"
 #include "detailinfo.h"
+#include "filebytes.h"
+#include "measurementfile.h"
 #include "messageboxrecorder.h"
 #include "runfilemaker.h"
 
@@ -10,25 +14,36 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <ctime>
+
+using Rows = QList<QStringList>;
+
+static const QString head = "time,velocity (m/s),level (m),flow (m3/s)";
+static const QString newHead = head + ",air gap (m),discharge (m3),velocity signal strength,"
+                                      "level signal strength";
+
 class tst_DetailInfo : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
+    QTemporaryDir dir;
     std::unique_ptr<DetailInfo> dialog;
+    const QDateTime start{QDate(2017, 12, 10), QTime(10, 10)};
 
-    QChart *Chart(int view) const
+    struct Plot
     {
-        const char *const views[] = {"detailInfoChart70", "detailInfoChart80", "detailInfoChart90"};
-        return dialog->findChild<ChartView *>(views[view])->chart();
-    }
-    template <class T> T *Series(int view) const
+        QXYSeries *line, *dots;
+        QDateTimeAxis *time;
+        QValueAxis *value;
+    };
+    Plot View(int i) const
     {
-        for (QAbstractSeries *series : Chart(view)->series()) {
-            if (auto *s = qobject_cast<T *>(series))
-                return s;
-        }
-        return nullptr;
+        const char *const names[] = {"detailInfoChart70", "detailInfoChart80", "detailInfoChart90"};
+        QChart *chart = dialog->findChild<ChartView *>(names[i])->chart();
+        return {qobject_cast<QLineSeries *>(chart->series().value(0)),
+                qobject_cast<QScatterSeries *>(chart->series().value(1)),
+                qobject_cast<QDateTimeAxis *>(chart->axes(Qt::Horizontal).value(0)),
+                qobject_cast<QValueAxis *>(chart->axes(Qt::Vertical).value(0))};
     }
     void Open(const QString &path)
     {
@@ -38,30 +53,32 @@ class tst_DetailInfo : public QObject
     }
 
 private slots:
-    void init()
+    void initTestCase()
     {
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(dir->path()));
+        // Offsets that are not those of the machine.
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        // A decimal comma where the locale is followed.
+        qputenv("LC_NUMERIC", "de_DE.UTF-8");
+        QVERIFY(QDir::setCurrent(dir.path()) && QDir().mkpath("测量"));
+        QFile html("page.html");
+        QVERIFY(html.open(QIODevice::WriteOnly) && html.write("<html>"));
     }
 
     void plotsRows_data()
     {
-        // The rows written; the points plotted; the time window's start after the
-        // run's, 20 s long; each value axis's top: a tenth above the maximum, or
-        // 3 for a series that stayed 0. Each axis starts just below 0.
+        // The rows written; the points plotted, in a time window of 20 s from
+        // the run's start; each value axis's top: a tenth above the maximum, or
+        // 3 for a series that stayed 0. Each axis starts just below 0. A long
+        // run opens on its last 20 s: see wholeRun.
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("points");
-        QTest::addColumn<int>("fromSecs");
         QTest::addColumn<QList<double>>("tops");
-        QList<QStringList> two = RunFileMaker::Rows("2017-12-10 10:10:00", 2, 5, {"0.85", "1.2", "2"});
-        two[1] = QStringList{two[1][0], "1e-05", "0", "4.29497e+06"};
         QTest::newRow("two rows 5 s apart, exponents read back")
-            << RunFileMaker::Write("two.xml", two) << 2 << 0
-            << QList<double>{0.935, 1.32, 4.29497e+06 * 1.1};
-        QTest::newRow("100 rows 2 s apart open on the last 20 s")
-            << RunFileMaker::Write("long.xml",
-                              RunFileMaker::Rows("2017-12-10 10:10:00", 100, 2, {"1", "0", "0"}))
-            << 100 << 178 << QList<double>{1.1, 3, 3};
+            << RunFileMaker::Write("two.xml",
+                                   {{"2017-12-10 10:10:00", "0.85", "1.2", "2"},
+                                    {"2017-12-10 10:10:05", "1e-05", "0", "4.29497e+06"}})
+            << 2 << QList<double>{0.935, 1.32, 4.29497e+06 * 1.1};
         QList<QStringList> damaged =
             RunFileMaker::Rows("2017-12-10 10:10:00", 6, 1, {"0.5", "0.5", "0.5"});
         damaged[1].removeLast();
@@ -70,33 +87,28 @@ private slots:
         damaged[4][0] = "2017-12-10 10:10:60";
         damaged[5][0] = "10:10:05";
         QTest::newRow("rows short of a value or a time left out, extra values ignored")
-            << RunFileMaker::Write("damaged.xml", damaged) << 2 << 0 << QList<double>{0.55, 0.55, 0.55};
+            << RunFileMaker::Write("damaged.xml", damaged) << 2 << QList<double>{0.55, 0.55, 0.55};
         QTest::newRow("a file cut short keeps the rows before the cut")
-            << RunFileMaker::Write("cut.xml",
-                              RunFileMaker::Rows("2017-12-10 10:10:00", 4, 1, {"0.5", "0.5", "0.5"}),
-                              false)
-            << 4 << 0 << QList<double>{0.55, 0.55, 0.55};
+            << RunFileMaker::Write(
+                   "cut.xml", RunFileMaker::Rows("2017-12-10 10:10:00", 4, 1, {"0.5", "0.5", "0"}),
+                   false)
+            << 4 << QList<double>{0.55, 0.55, 3};
     }
     void plotsRows()
     {
         QFETCH(QString, path);
         QFETCH(int, points);
-        QFETCH(int, fromSecs);
         QFETCH(QList<double>, tops);
         Open(path);
-        const QDateTime from(QDate(2017, 12, 10), QTime(10, 10, fromSecs % 60));
         for (int i = 0; i < 3; ++i) {
-            auto *line = Series<QLineSeries>(i);
-            QCOMPARE(line->count(), points);
-            QCOMPARE(Series<QScatterSeries>(i)->pointsVector(), line->pointsVector());
-            QCOMPARE(line->at(0).x(),
-                     double(QDateTime(from.date(), QTime(10, 10)).toMSecsSinceEpoch()));
-            auto *time = qobject_cast<QDateTimeAxis *>(Chart(i)->axes(Qt::Horizontal).value(0));
-            QCOMPARE(time->min(), from.addSecs(fromSecs - fromSecs % 60));
-            QCOMPARE(time->max(), time->min().addSecs(20));
-            auto *value = qobject_cast<QValueAxis *>(Chart(i)->axes(Qt::Vertical).value(0));
-            QCOMPARE(value->min(), -0.0001);
-            QCOMPARE(value->max(), tops[i]);
+            const Plot plot = View(i);
+            QCOMPARE(plot.line->count(), points);
+            QCOMPARE(plot.dots->pointsVector(), plot.line->pointsVector());
+            QCOMPARE(plot.line->at(0).x(), double(start.toMSecsSinceEpoch()));
+            QCOMPARE(plot.time->min(), start);
+            QCOMPARE(plot.time->max(), start.addSecs(20));
+            QCOMPARE(plot.value->min(), -0.0001);
+            QCOMPARE(plot.value->max(), tops[i]);
         }
     }
 
@@ -104,53 +116,175 @@ private slots:
     {
         // Without its file the window starts now and the values span 0 to 3.
         const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-        Open(dir->filePath("deleted by hand.xml"));
-        auto *time = qobject_cast<QDateTimeAxis *>(Chart(1)->axes(Qt::Horizontal).value(0));
-        QVERIFY(Series<QLineSeries>(1)->count() == 0 && time->min() >= before);
-        QCOMPARE(time->min().msecsTo(time->max()), 20000);
-        Open(RunFileMaker::Write("run.xml",
-                            RunFileMaker::Rows("2017-12-10 10:10:00", 2, 2, {"0.5", "0.5", "1.25"})));
+        Open(dir.filePath("deleted by hand.xml"));
+        QVERIFY(View(1).line->count() == 0 && View(1).time->min() >= before);
+        QCOMPARE(View(1).time->min().msecsTo(View(1).time->max()), 20000);
+        Open(RunFileMaker::Write(
+            "run.xml", RunFileMaker::Rows("2017-12-10 10:10:00", 2, 2, {"0.5", "0.5", "1.25"})));
         Callout *callout = nullptr;
-        for (QGraphicsItem *item : Chart(2)->childItems())
+        for (QGraphicsItem *item : View(2).line->chart()->childItems())
             callout = callout ? callout : dynamic_cast<Callout *>(item);
-        const QPointF point(
-            double(QDateTime(QDate(2017, 12, 10), QTime(10, 10, 2)).toMSecsSinceEpoch()), 1.25);
-        emit Series<QScatterSeries>(2)->hovered(point, true);
+        const QPointF point(double(start.addSecs(2).toMSecsSinceEpoch()), 1.25);
+        emit View(2).dots->hovered(point, true);
         QCOMPARE(callout->text(), QString("时间: 2017-12-10 10:10:02 \n流量: 1.25 m³/s"));
         QVERIFY(callout->isVisible() && callout->anchor() == point);
-        emit Series<QScatterSeries>(2)->hovered(point, false);
+        emit View(2).dots->hovered(point, false);
         QVERIFY(!callout->isVisible());
     }
 
-    void exportFile()
+    void exports_data()
     {
-        // Over an existing file, confirmed Yes in the save dialog: a copy. Onto
-        // the record's own file: refused, the record kept.
-        const QString record = RunFileMaker::Write(
-            "run.xml", RunFileMaker::Rows("2017-12-10 10:10:00", 3, 2, {"0.5", "0.6", "0.7"}));
-        QFile file(record);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray content = file.readAll();
-        for (const QString target : {"export.xls", "run.xml"}) {
-            RunFileMaker::Write("export.xls", {});
-            Open(record);
-            MessageBoxRecorder boxes(QMessageBox::Yes);
-            QTimer::singleShot(0, this, [&] {
-                QFileDialog *save = nullptr;
-                QTest::qWaitFor([&] {
-                    for (QWidget *widget : QApplication::topLevelWidgets())
-                        save = save ? save : qobject_cast<QFileDialog *>(widget);
-                    return save && save->isVisible();
-                });
-                save->findChild<QLineEdit *>("fileNameEdit")->setText(dir->filePath(target));
-                QMetaObject::invokeMethod(save, "accept");
-            });
-            QTest::mouseClick(dialog->findChild<QPushButton *>("ButtonExport"), Qt::LeftButton);
-            QCOMPARE(boxes.lastText(),
-                     target == "run.xml" ? "文件导出失败      " : "文件导出成功      ");
-            QFile copy(dir->filePath(target));
-            QVERIFY(copy.open(QIODevice::ReadOnly) && copy.readAll() == content);
+        // The file chosen in the save box (export.xls is there already and is
+        // replaced once confirmed), the box after it, and what the file then
+        // holds: empty for the run file's own bytes.
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QByteArray>("content");
+        const QString done = "文件导出成功      ";
+        QTest::newRow("copy") << "export.xls" << done << QByteArray();
+        QTest::newRow("onto its own file") << "run.xml"
+                                           << "文件导出失败      " << QByteArray();
+        QTest::newRow("CSV") << "导出.csv" << done
+                             << (head + "\n2017-12-10T10:10:00+01:00,0.85,1.2,4294970\n"
+                                        "2017-12-10T10:10:02+01:00,1e-05,0,2\n")
+                                    .toUtf8();
+    }
+    void exports()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, box);
+        QFETCH(QByteArray, content);
+        const QString record =
+            RunFileMaker::Write("run.xml", {{"2017-12-10 10:10:00", "0.85", "1.2", "4.29497e+06"},
+                                            {"2017-12-10 10:10:02", "1e-05", "0", "2"}});
+        const QByteArray recordBytes = FileBytes(record);
+        RunFileMaker::Write("export.xls", {});
+        Open(record);
+        MessageBoxRecorder boxes(QMessageBox::Yes);
+        QStringList filters;
+        QTimer::singleShot(0, this, [&] {
+            QFileDialog *save = nullptr;
+            QVERIFY(QTest::qWaitFor([&] { return (save = dialog->findChild<QFileDialog *>()); }));
+            filters = save->nameFilters();
+            save->findChild<QLineEdit *>("fileNameEdit")->setText(dir.filePath(target));
+            QMetaObject::invokeMethod(save, "accept");
+        });
+        QTest::mouseClick(dialog->findChild<QPushButton *>("ButtonExport"), Qt::LeftButton);
+        QCOMPARE(filters,
+                 QStringList({"XML数据(*.xml)", "Excel 97-2003 工作簿(*.xls)", "CSV (*.csv)"}));
+        QCOMPARE(boxes.lastText(), box);
+        QCOMPARE(FileBytes(dir.filePath(target)), content.isEmpty() ? recordBytes : content);
+    }
+
+    void wholeRun()
+    {
+        // 3000 rows 2 s apart, one peak in the middle.
+        QList<QStringList> rows = RunFileMaker::Rows("2017-12-10 10:10:00", 3000, 2, {});
+        for (int i = 0; i < 3000; ++i)
+            rows[i] << QString::number(i == 1234 ? 9.5 : i % 7 * 0.1)
+                    << QString::number(1 + i % 5 * 0.01) << QString::number(i * 0.001);
+        Open(RunFileMaker::Write("whole.xml", rows));
+        // It opens on the last 20 s, every sample read.
+        QCOMPARE(View(2).time->min(), start.addSecs(2 * 2999 - 20));
+        QCOMPARE(View(2).line->count(), 3000);
+        QTest::mouseClick(dialog->findChild<QPushButton *>("pushButtonWholeRun"), Qt::LeftButton);
+        for (int view = 0; view < 3; ++view) {
+            const Plot plot = View(view);
+            QCOMPARE(plot.time->min(), start);
+            QCOMPARE(plot.time->max(), start.addSecs(2 * 2999));
+            const auto point = [&](int row) {
+                return QPointF(start.addSecs(2 * row).toMSecsSinceEpoch(),
+                               rows[row][view + 1].toDouble());
+            };
+            // Two points per pixel column at most (the plot is narrower than
+            // 1024 pixels), the ends and the peak among them.
+            const QVector<QPointF> points = plot.line->pointsVector();
+            QVERIFY2(points.size() <= 2 * 1024 + 6, qPrintable(QString::number(points.size())));
+            QVERIFY(points.contains(point(0)) && points.contains(point(2999)));
+            QVERIFY(view != 0 || points.contains(point(1234)));
+            // Zoomed in to 20 s: every sample back, with one beyond each edge.
+            plot.time->setRange(start.addSecs(1000), start.addSecs(1020));
+            QVector<QPointF> expected;
+            for (int row = 499; row <= 511; ++row)
+                expected.append(point(row));
+            QCOMPARE(plot.line->pointsVector(), expected);
         }
+    }
+
+    void exportCsv_data()
+    {
+        // radarflow --export-csv RUN [OUT]: the run file's rows (none: no
+        // such file), OUT (empty: standard output), and what the CSV says,
+        // header first (empty: exit status 1, nothing written). A four-column
+        // file: see exports.
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<Rows>("rows");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("eight-column file, summer time, non-ASCII paths")
+            << "测量/新 运行.xml"
+            << Rows{{"2017-12-10 10:10:00", "1.5", "0.8", "2.4", "2.2", "4294967.296", "120", "90"},
+                    {"2018-07-01 00:30:00", "1.5", "0.8", "2.4", "2.2", "4294967.5", "121", "0"}}
+            << "测量/出口 1.csv"
+            << QStringList{newHead, "2017-12-10T10:10:00+01:00,1.5,0.8,2.4,2.2,4294967.296,120,90",
+                           "2018-07-01T00:30:00+02:00,1.5,0.8,2.4,2.2,4294967.5,121,0"};
+        QTest::newRow("damaged rows: no time, short, no number, a cell too many")
+            << "damaged.xml"
+            << Rows{{"10:10:00", "1", "1", "1"},
+                    {"2017-12-10 10:10:01", "1", "1"},
+                    {"2017-12-10 10:10:02", "x", "", "1,5", "9", "inf"},
+                    {"2017-12-10 10:10:03", "1", "2", "3", "4", "5", "6", "7", "8"}}
+            << QString()
+            << QStringList{newHead, "2017-12-10T10:10:02+01:00,,,,9,,,",
+                           "2017-12-10T10:10:03+01:00,1,2,3,4,5,6,7"};
+        QTest::newRow("no such file") << "absent.xml" << Rows() << "x.csv" << QStringList();
+        QTest::newRow("not a run file") << "page.html" << Rows() << QString() << QStringList();
+        QTest::newRow("onto the run file")
+            << "self.xml" << Rows{{"2017-12-10 10:10:00", "1", "2", "3"}} << "self.xml"
+            << QStringList();
+    }
+    void exportCsv()
+    {
+        QFETCH(QString, run);
+        QFETCH(Rows, rows);
+        QFETCH(QString, out);
+        QFETCH(QStringList, lines);
+        const QByteArray runBytes =
+            rows.isEmpty() ? QByteArray() : FileBytes(RunFileMaker::Write(run, rows));
+        QProcess radarflow;
+        radarflow.start(RADARFLOW_PATH, QStringList{"--export-csv", run} +
+                                            (out.isEmpty() ? QStringList() : QStringList{out}));
+        QVERIFY(radarflow.waitForFinished(30000));
+        QCOMPARE(radarflow.exitCode(), lines.isEmpty() ? 1 : 0);
+        // A failure writes nothing, leaves the run file as it was and names it.
+        const QString csv = lines.isEmpty() ? "" : lines.join('\n') + '\n';
+        QCOMPARE(out.isEmpty() ? radarflow.readAllStandardOutput() : FileBytes(out),
+                 out == run ? runBytes : csv.toUtf8());
+        QCOMPARE(radarflow.readAllStandardError().contains(QFileInfo(run).fileName().toUtf8()),
+                 lines.isEmpty());
+    }
+
+    void opensInLibreOffice()
+    {
+        const QString office = QStandardPaths::findExecutable("libreoffice");
+        if (office.isEmpty())
+            QSKIP("libreoffice is not on PATH (Debian package libreoffice-calc-nogui)");
+        MeasurementFile file;
+        QVERIFY(
+            file.CreateXmlFile(start) &&
+            file.WriteXmlFileRow("2017-12-10 10:10:00", 0.85, 1.25, 4.5, 2.25, 12345.5, 120, 90) &&
+            file.WriteXmlFileRow("2017-12-10 10:10:02", 1.5, 0, 0.02, 0.5, 12346, 121, 0) &&
+            file.SaveXmlFile(start, start.addSecs(2), 1, 1, 1));
+        QProcess convert;
+        convert.start(office,
+                      {"-env:UserInstallation=file://" + dir.filePath("profile"), "--headless",
+                       "--convert-to", "csv", "--outdir", dir.path(), file.filePath()});
+        QVERIFY(convert.waitForFinished(120000));
+        // Every column, as written.
+        QCOMPARE(
+            QString::fromUtf8(FileBytes(QFileInfo(file.filePath()).completeBaseName() + ".csv")),
+            QString("2017-12-10 10:10:00,0.85,1.25,4.5,2.25,12345.5,120,90\n"
+                    "2017-12-10 10:10:02,1.5,0,0.02,0.5,12346,121,0\n"));
     }
 };
 
