@@ -50,7 +50,6 @@ QString NumberField(const QString &cell)
 
 bool CsvExport::Convert(const QString &runPath, QByteArray &csv)
 {
-    rows = 0;
     lastError.clear();
     QFile file(runPath);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -90,7 +89,6 @@ bool CsvExport::Convert(const QString &runPath, QByteArray &csv)
             row.append(QString());
         csv += row.join(QLatin1Char(',')).toUtf8() + '\n';
     }
-    rows = fields.size();
     return true;
 }
 

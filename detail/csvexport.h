@@ -21,12 +21,9 @@ public:
     bool Export(const QString &runPath, QIODevice *out);
 
     QString errorString() const { return lastError; }
-    // Data rows of the last export.
-    int rowCount() const { return rows; }
 
 private:
     bool Convert(const QString &runPath, QByteArray &csv);
 
     QString lastError;
-    int rows = 0;
 };
