@@ -274,7 +274,7 @@ private slots:
             file.CreateXmlFile(start) &&
             file.WriteXmlFileRow("2017-12-10 10:10:00", 0.85, 1.25, 4.5, 2.25, 12345.5, 120, 90) &&
             file.WriteXmlFileRow("2017-12-10 10:10:02", 1.5, 0, 0.02, 0.5, 12346, 121, 0) &&
-            file.SaveXmlFile(start, start.addSecs(2), 1, 1, 1));
+            file.SaveXmlFile(start, start.addSecs(2)));
         QProcess convert;
         convert.start(office,
                       {"-env:UserInstallation=file://" + dir.filePath("profile"), "--headless",
