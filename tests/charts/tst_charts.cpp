@@ -1,8 +1,10 @@
 // The chart widgets every chart is made of: keys, drags and gestures move the
 // axes of a 0..100 chart; the hover bubble; a day of samples thinned when
-// zoomed out, with its peaks and ends kept, and whole when zoomed in.
+// zoomed out, with its peaks and ends kept, and whole when zoomed in; a live
+// chart as the program sets it up, still while nobody can see it.
 #include "callout.h"
 #include "chart.h"
+#include "chartsetup.h"
 #include "chartview.h"
 #include "runseries.h"
 
@@ -23,6 +25,8 @@ private slots:
     void moves();
     void callout();
     void runThinnedAndWhole();
+    void hiddenChartsDoNotAnimate_data();
+    void hiddenChartsDoNotAnimate();
 
 private:
     ChartView *view = nullptr;
@@ -156,6 +160,38 @@ void tst_Charts::runThinnedAndWhole()
     // A new sample during the day joins in time order.
     run.append(start.toMSecsSinceEpoch() + 43350500, 4);
     QCOMPARE(line->at(152), QPointF(start.toMSecsSinceEpoch() + 43350500.0, 4));
+}
+
+void tst_Charts::hiddenChartsDoNotAnimate_data()
+{
+    QTest::addColumn<bool>("isMinimised");
+    QTest::newRow("page of another tab") << false;
+    QTest::newRow("minimised window") << true;
+}
+
+void tst_Charts::hiddenChartsDoNotAnimate()
+{
+    QFETCH(bool, isMinimised);
+    QWidget window;
+    auto *page = new QWidget(&window);
+    auto *live = new ChartView(page);
+    (new QVBoxLayout(page))->addWidget(live);
+    QChart *liveChart = ChartSetup::Live("t", "v", 3).Build(live).chart;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Twice: with the chart's own animations, then after a mouse release has
+    // left it animating its series only; hidden, none; shown, those again.
+    for (const QChart::AnimationOptions shown : {QChart::AllAnimations, QChart::SeriesAnimations}) {
+        if (shown == QChart::SeriesAnimations)
+            QTest::mouseRelease(live->viewport(), Qt::LeftButton, {}, QPoint(50, 50));
+        for (const bool isOnScreen : {true, false, true}) {
+            if (isMinimised)
+                window.setWindowState(isOnScreen ? Qt::WindowNoState : Qt::WindowMinimized);
+            else
+                page->setVisible(isOnScreen);
+            QCOMPARE(liveChart->animationOptions(), isOnScreen ? shown : QChart::NoAnimation);
+        }
+    }
 }
 
 QTEST_MAIN(tst_Charts)

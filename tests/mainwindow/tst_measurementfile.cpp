@@ -32,8 +32,8 @@ private slots:
         const QList<double> values{0.850, 2, 0.1234567, 4294967.295, 65535, 0.00001234, 0.0001};
         QVERIFY(file.CreateXmlFile(runStart));
         for (double value : values)
-            QVERIFY(file.WriteXmlFileRow("2017-12-10 10:10:00", value, 1.25, 2.5, 0.75,
-                                         4294967.296, 40, 55));
+            QVERIFY(file.WriteXmlFileRow("2017-12-10 10:10:00", value, 1.25, 2.5, 0.75, 4294967.296,
+                                         40, 55));
         // 1 day 1 h 1 min 1 s, unpadded; the means to three decimals.
         const auto record =
             file.SaveXmlFile(runStart, runStart.addSecs(90061), 8.6394, 7.0, 458.745);
