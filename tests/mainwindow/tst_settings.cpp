@@ -98,7 +98,6 @@ circle R 0.5 D 2                       | circle D=2 R=0.5 A= B= C= write        
 trapezoid A = B                        | trapezoid D=3 R= A=1.5 B=1.5 C=2 write  | 80 10 00 0F 00 06 0C 00 02 01 2C 00 00 00 96 00 96 00 C8
 trapezoid A 2 over B 1.99              | trapezoid D=3 R= A=2 B=1.99 C=2 write   | !参数输入有误，顶边长不能小于底边长
 U with E                               | U D=2.5 R=0.3 A=1 B=2 C=1.2 write       | 80 10 00 0F 00 06 0C 00 03 00 FA 00 1E 00 64 00 C8 00 78
-circle, A 3 B 1 left over              | circle D=3 R=0.5 A=3 B=1 C= write       | !参数输入有误，顶边长不能小于底边长
 R 1e2                                  | circle D=3 R=1e2 A= B= C= write         | !输入参数有误，请输入正确参数！
 R 655.36                               | circle D=3 R=655.36 A= B= C= write      | !输入参数有误，请输入正确参数！
 negative E before width                | U D=3 R=-1 A=2 B=1 C=1 write            | !输入参数有误，请输入正确参数！
@@ -114,10 +113,8 @@ horizontal angle 61                    | lineEditAngleH=61 pushButtonAngleH     
 horizontal angle 0                     | lineEditAngleH=0 pushButtonAngleH       | 80 06 00 1E 00 00
 horizontal angle -1                    | lineEditAngleH=-1 pushButtonAngleH      | !水平角度修正无效，修正范围0-60！
 angle 65566 would wrap to 30           | lineEditAngleH=65566 pushButtonAngleH   | !水平角度修正无效，修正范围0-60！
-sleep 15 min                           | lineEditSleepTime=15 pushButtonSleepTime | 80 06 00 20 00 0F
 silt 655.35 m                          | lineEditSilt=655.35 pushButtonSilt      | 80 06 00 36 FF FF
 silt 655.36 m                          | lineEditSilt=655.36 pushButtonSilt      | !输入参数有误，请输入正确参数！
-negative silt                          | lineEditSilt=-0.5 pushButtonSilt        | !输入参数有误，请输入正确参数！
 beam upstream                          | comboBoxRadarDir=1 pushButtonRadarDir   | 80 06 00 18 00 02
 level threshold 500                    | lineEditThreshold80=500 pushButtonThreshold80 | 80 06 00 0C 01 F4
 level filter 0                         | lineDistFilterTimes=0 pushButtonDistFilterTimes | 80 06 00 0E 00 00

@@ -7,17 +7,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
-namespace {
-
-QStringList BenchArgs(const QStringList &extra)
-{
-    return QStringList{"--baud", "0", "--reply-delay", "0"} + extra;
-}
-
-} // namespace
-
 WindowBench::WindowBench(const QStringList &simArgs, const QStringList &setup)
-    : sim(BenchArgs(simArgs))
+    : sim(QStringList{"--baud", "0", "--reply-delay", "0"} + simArgs)
 {
     for (const QString &command : setup)
         isSetUp = isSetUp && sim.command(command);
