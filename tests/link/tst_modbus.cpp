@@ -35,8 +35,6 @@ echo of 91 finishes                    | W | 80 06 00 5B 12 34 +        | - | 0 
 echo of 38 before a spectrum, cut at 8 | w | 80 06 00 26 12 34 7B 67 31 32 0D 0A | 8 | 14 | WriteSingle(1,38) | 7 8
 0x10 answer                            | m | 80 10 00 0F 00 06 +        | - | 0  | WriteMult(1,15)    | 7 8
 foreign 0x10 answer is dropped         | m | 80 10 00 4B 00 02 +        | - | 0  |                    | 7 8
-exception to 0x03 is a refusal         | r | 80 83 02 +                 | - | 17 |                    | 7 8
-exception to 0x10 fails the write      | m | 80 90 04 +                 | - | 17 | WriteMult(0,15)    | 7 8
 unknown function                       | - | 80 2B 00 00 +              | - | 1  |                    | 7 8
 length 0                               | - | 80 03 02 00 01 +           | 0 | 13 |                    | 7 8
 length 7 of 7 bytes                    | r | 80 03 02 00 01 +           | 7 | 0  | Single(11,0001) Holding | 1 8
