@@ -67,6 +67,7 @@ void MainWindow::ReadAllRegVal()
     qDebug() << "HoldingRegCount: " << usHoldingRegCount;
     if (!CheckPortOrWarn())
         return;
+    MsgProcessThread::ResumeHoldingReads();
     // The worker queues the blocks and sends each after the previous answer.
     for (int start = 1; start <= usHoldingRegCount; start += ReadBlockSize) {
         const int count = qMin(int(ReadBlockSize), usHoldingRegCount - start + 1);
@@ -219,10 +220,11 @@ void MainWindow::ExceptionAnswer(quint8 ucFunction, quint8 ucCode)
         ui->statusBar->showMessage(tr("设备返回异常码 %1").arg(code), StatusMs);
         break;
     case 0x03:
-        // The blocks still queued behind the refused one are not sent.
+        // The blocks still queued behind the refused one are not sent; the
+        // one already waiting at the gate drops itself, so reads resume only
+        // with the next read-back.
         if (sendWorker)
             QCoreApplication::removePostedEvents(sendWorker, QEvent::MetaCall);
-        MsgProcessThread::ResumeHoldingReads();
         isPollPending = false;
         WarnLater(tr("设备拒绝读出设置（异常码 %1），读出设置已停止。").arg(code));
         break;

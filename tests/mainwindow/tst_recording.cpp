@@ -134,9 +134,9 @@ private slots:
             QCOMPARE(rowCount, QString::number(runs[run].size()));
             QCOMPARE(rows.size(), runs[run].size());
             // Air gap, the discharge with every digit, and the two strengths follow.
-            QCOMPARE(rows.first().mid(1), (QStringList{QString::number(runs[run][0] / 1000.0),
-                                                       "0.8", "1.5", "1.25", "4295001.76", "40",
-                                                       "55"}));
+            QCOMPARE(rows.first().mid(1),
+                     (QStringList{QString::number(runs[run][0] / 1000.0), "0.8", "1.5", "1.25",
+                                  "4295001.76", "40", "55"}));
         }
         QCOMPARE(QDir("xml").entryList({"2*.xml"}).size(), 2);
     }

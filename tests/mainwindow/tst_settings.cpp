@@ -38,21 +38,13 @@ class tst_Settings : public QObject
         return bench->isReady() && bench->openPort() && bench->settle(frames) ? bench.get()
                                                                               : nullptr;
     }
-    // "field=text" (a combo box takes its index) or a button, separated by spaces.
-    bool Enter(const QString &inputs)
+    // The inputs with the geometry's short names spelled out.
+    bool Enter(QString inputs)
     {
-        for (const QString &input : inputs.split(' ', Qt::SkipEmptyParts)) {
-            QString name = input.section('=', 0, 0);
-            for (const QString &alias : Aliases.split(' '))
-                name = alias.section('=', 0, 0) == name ? alias.section('=', 1) : name;
-            if (auto *box = bench->find<QComboBox>(name))
-                box->setCurrentIndex(input.section('=', 1).toInt());
-            else if (auto *edit = bench->find<QLineEdit>(name))
-                edit->setText(input.section('=', 1));
-            else if (!bench->click(name))
-                return false;
-        }
-        return true;
+        for (const QString &alias : Aliases.split(' '))
+            inputs.replace(QRegularExpression("(^| )" + alias.section('=', 0, 0) + "(?=[= ]|$)"),
+                           "\\1" + alias.section('=', 1));
+        return bench->enter(inputs);
     }
     QString Shown(const QString &name) const
     {
@@ -106,22 +98,23 @@ circle R 0.5 D 2                       | circle D=2 R=0.5 A= B= C= write        
 trapezoid A = B                        | trapezoid D=3 R= A=1.5 B=1.5 C=2 write  | 80 10 00 0F 00 06 0C 00 02 01 2C 00 00 00 96 00 96 00 C8
 trapezoid A 2 over B 1.99              | trapezoid D=3 R= A=2 B=1.99 C=2 write   | !参数输入有误，顶边长不能小于底边长
 U with E                               | U D=2.5 R=0.3 A=1 B=2 C=1.2 write       | 80 10 00 0F 00 06 0C 00 03 00 FA 00 1E 00 64 00 C8 00 78
-circle, A 3 B 1 left over              | circle D=3 R=0.5 A=3 B=1 C= write       | !参数输入有误，顶边长不能小于底边长
+R 1e2                                  | circle D=3 R=1e2 A= B= C= write         | !输入参数有误，请输入正确参数！
 R 655.36                               | circle D=3 R=655.36 A= B= C= write      | !输入参数有误，请输入正确参数！
 negative E before width                | U D=3 R=-1 A=2 B=1 C=1 write            | !输入参数有误，请输入正确参数！
 range step 3                           | comboBoxSampRate70=2 pushButtonSampRate70 | 80 06 00 17 00 03
+velocity threshold 0                   | lineEditThreshold70=0 pushButtonThreshold70 | !输入参数有误，请输入正确参数！
+velocity threshold 1                   | lineEditThreshold70=1 pushButtonThreshold70 | 80 06 00 0B 00 01
 velocity threshold 65535               | lineEditThreshold70=65535 pushButtonThreshold70 | 80 06 00 0B FF FF
 velocity threshold 65536               | lineEditThreshold70=65536 pushButtonThreshold70 | !输入参数有误，请输入正确参数！
 velocity filter 20                     | lineSpeedFilterTimes=20 pushButtonSpeedFilterTimes | 80 06 00 0D 00 14
+velocity filter 0x10                   | lineSpeedFilterTimes=0x10 pushButtonSpeedFilterTimes | !输入参数有误，请输入正确参数！
 horizontal angle 60                    | lineEditAngleH=60 pushButtonAngleH      | 80 06 00 1E 00 3C
 horizontal angle 61                    | lineEditAngleH=61 pushButtonAngleH      | !水平角度修正无效，修正范围0-60！
 horizontal angle 0                     | lineEditAngleH=0 pushButtonAngleH       | 80 06 00 1E 00 00
 horizontal angle -1                    | lineEditAngleH=-1 pushButtonAngleH      | !水平角度修正无效，修正范围0-60！
 angle 65566 would wrap to 30           | lineEditAngleH=65566 pushButtonAngleH   | !水平角度修正无效，修正范围0-60！
-sleep 15 min                           | lineEditSleepTime=15 pushButtonSleepTime | 80 06 00 20 00 0F
 silt 655.35 m                          | lineEditSilt=655.35 pushButtonSilt      | 80 06 00 36 FF FF
 silt 655.36 m                          | lineEditSilt=655.36 pushButtonSilt      | !输入参数有误，请输入正确参数！
-negative silt                          | lineEditSilt=-0.5 pushButtonSilt        | !输入参数有误，请输入正确参数！
 beam upstream                          | comboBoxRadarDir=1 pushButtonRadarDir   | 80 06 00 18 00 02
 level threshold 500                    | lineEditThreshold80=500 pushButtonThreshold80 | 80 06 00 0C 01 F4
 level filter 0                         | lineDistFilterTimes=0 pushButtonDistFilterTimes | 80 06 00 0E 00 00
@@ -195,11 +188,11 @@ factory reset during a run, no question| lineEditAutoRunIntvel=1 pushButtonAutoR
         const QStringList frames = expected.split(';');
         QVERIFY(bench->sim.waitForEntries(sent + frames.size()));
         // After an address change, the hint to reopen at the new address.
-        const QString status =
-            inputs.endsWith("write")         ? "参数设置成功"
-            : inputs.endsWith("FactoryRst2") ? "恢复出厂，系统正在重启。。。"
-            : inputs.endsWith("ChangeAddr") ? "设置写入成功，请在地址框中选择新地址 0x80 并重新打开串口"
-                                            : "设置写入成功";
+        const QString status = inputs.endsWith("write") ? "参数设置成功"
+                               : inputs.endsWith("FactoryRst2") ? "恢复出厂，系统正在重启。。。"
+                               : inputs.endsWith("ChangeAddr")
+                                   ? "设置写入成功，请在地址框中选择新地址 0x80 并重新打开串口"
+                                   : "设置写入成功";
         QTRY_COMPARE(bench->find<QStatusBar>("statusBar")->currentMessage(), status);
         for (int i = 0; i < frames.size(); ++i)
             QCOMPARE(SimProcess::requestBytes(bench->sim.entries().at(sent + i)),

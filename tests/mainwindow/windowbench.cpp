@@ -2,21 +2,13 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
 
-namespace {
-
-QStringList BenchArgs(const QStringList &extra)
-{
-    return QStringList{"--baud", "0", "--reply-delay", "0"} + extra;
-}
-
-} // namespace
-
 WindowBench::WindowBench(const QStringList &simArgs, const QStringList &setup)
-    : sim(BenchArgs(simArgs))
+    : sim(QStringList{"--baud", "0", "--reply-delay", "0"} + simArgs)
 {
     for (const QString &command : setup)
         isSetUp = isSetUp && sim.command(command);
@@ -43,6 +35,20 @@ bool WindowBench::click(const QString &name)
     if (!button->isVisible() || !button->isEnabled())
         return false;
     QTest::mouseClick(button, Qt::LeftButton);
+    return true;
+}
+
+bool WindowBench::enter(const QString &inputs)
+{
+    for (const QString &input : inputs.split(' ', Qt::SkipEmptyParts)) {
+        const QString name = input.section('=', 0, 0), text = input.section('=', 1);
+        if (auto *box = find<QComboBox>(name))
+            box->setCurrentIndex(text.toInt());
+        else if (auto *edit = find<QLineEdit>(name))
+            edit->setText(text);
+        else if (!click(name))
+            return false;
+    }
     return true;
 }
 

@@ -28,6 +28,10 @@ public:
     // could not have clicked it.
     bool click(const QString &name);
 
+    // "field=text" (a combo box takes the index) and buttons to click,
+    // separated by spaces; false at the first the operator could not use.
+    bool enter(const QString &inputs);
+
     // Selects the simulator's port and clicks the connect button.
     bool openPort();
     bool isPortOpen() const;

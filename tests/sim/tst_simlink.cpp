@@ -1,6 +1,7 @@
-// The simulator on its line, as radarflow's side of the link sees it: its
-// answers byte for byte, and each fault on the wire, in the journal and in the
-// registers it leaves behind.
+// The simulator on its line, as radarflow's side of the link sees it: how it
+// cuts what arrives into requests, its answers byte for byte, and each fault
+// on the wire, in the journal and in the registers it leaves behind.
+#include "framecutter.h"
 #include "simprocess.h"
 #include "wire.h"
 
@@ -44,6 +45,31 @@ private slots:
         QVERIFY(port.open(QIODevice::ReadWrite));
     }
     void init() { QVERIFY(sim.command("clear") && sim.command("holding 11 30")); }
+
+    void cutting()
+    {
+        // Complete requests are cut by their own length, anything else at the
+        // line's silence. Chunks as single reads delivered them ("/" between),
+        // the frames cut (";" between), and what the quiet line closes.
+        const QString rows = R"(
+80 03 00 24 00 01 DA 10 80 04 00 01 00 10 BE 17 | 80 03 00 24 00 01 DA 10; 80 04 00 01 00 10 BE 17 |
+80 / 03 00 24 00 / 01 DA 10                      | 80 03 00 24 00 01 DA 10 |
+80 10 00 0F 00 06 / 0C 00 01 00 C8 00 32 00 00 00 / 00 00 00 7B FB | 80 10 00 0F 00 06 0C 00 01 00 C8 00 32 00 00 00 00 00 00 7B FB |
+80 2B 0E 01 00 4C 69                             |                         | 80 2B 0E 01 00 4C 69
+80 03 00 24 00 01 DA 10 80 04 00 01 00 10 BE     | 80 03 00 24 00 01 DA 10 | 80 04 00 01 00 10 BE
+)";
+        for (const QString &row : rows.split('\n', Qt::SkipEmptyParts)) {
+            const QStringList cell = row.split('|');
+            FrameCutter cutter;
+            QStringList cut;
+            for (const QString &chunk : cell[0].split('/'))
+                for (const QByteArray &frame : cutter.feed(hex(qPrintable(chunk))))
+                    cut << QString::fromLatin1(frame.toHex(' ').toUpper());
+            QCOMPARE(cut.join("; "), cell[1].trimmed());
+            QCOMPARE(QString::fromLatin1(cutter.flush().toHex(' ').toUpper()), cell[2].trimmed());
+            QVERIFY(cutter.isEmpty());
+        }
+    }
 
     void spectrumBurst()
     {
