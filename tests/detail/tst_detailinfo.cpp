@@ -172,17 +172,13 @@ private slots:
         RunFileMaker::Write("export.xls", {});
         Open(record);
         boxes.setAnswer(QMessageBox::Yes);
-        QStringList filters;
         QTimer::singleShot(0, this, [&] {
             QFileDialog *save = nullptr;
             QVERIFY(QTest::qWaitFor([&] { return (save = dialog->findChild<QFileDialog *>()); }));
-            filters = save->nameFilters();
             save->findChild<QLineEdit *>("fileNameEdit")->setText(dir.filePath(target));
             QMetaObject::invokeMethod(save, "accept");
         });
         QTest::mouseClick(dialog->findChild<QPushButton *>("ButtonExport"), Qt::LeftButton);
-        QCOMPARE(filters,
-                 QStringList({"XML数据(*.xml)", "Excel 97-2003 工作簿(*.xls)", "CSV (*.csv)"}));
         QCOMPARE(boxes.lastText(), box);
         QCOMPARE(FileBytes(dir.filePath(target)), content.isEmpty() ? recordBytes : content);
     }

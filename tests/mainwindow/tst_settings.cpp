@@ -46,14 +46,6 @@ class tst_Settings : public QObject
                            "\\1" + alias.section('=', 1));
         return bench->enter(inputs);
     }
-    QString Shown(const QString &name) const
-    {
-        if (auto *box = bench->find<QComboBox>(name))
-            return box->currentText();
-        if (auto *label = bench->find<QLabel>(name))
-            return QTextDocumentFragment::fromHtml(label->text()).toPlainText();
-        return bench->find<QLineEdit>(name)->text();
-    }
 
 private slots:
     void cleanupTestCase() { bench.reset(); }
@@ -78,7 +70,8 @@ private slots:
             QStringList shown{
                 QString("%1/%2").arg(last.value("start").toInt()).arg(last.value("count").toInt())};
             for (const QString &expected : (cell[2] + all).split(' '))
-                shown << expected.section('=', 0, 0) + '=' + Shown(expected.section('=', 0, 0));
+                shown << expected.section('=', 0, 0) + '=' +
+                             bench->shown(expected.section('=', 0, 0));
             QCOMPARE(shown.join(' '), cell[1] + ' ' + cell[2] + all);
             QVERIFY(bench->boxes.boxes().isEmpty());
         }

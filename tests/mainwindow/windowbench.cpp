@@ -2,9 +2,11 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextDocumentFragment>
 #include <QtTest>
 
 WindowBench::WindowBench(const QStringList &simArgs, const QStringList &setup)
@@ -70,6 +72,20 @@ bool WindowBench::settle(int count, int timeoutMs)
         return false;
     QTest::qWait(300);
     return sim.entries().size() == count;
+}
+
+QString WindowBench::shown(const QString &names) const
+{
+    QStringList texts;
+    for (const QString &name : names.split(' ')) {
+        if (auto *box = find<QComboBox>(name))
+            texts << box->currentText();
+        else if (auto *label = find<QLabel>(name))
+            texts << QTextDocumentFragment::fromHtml(label->text()).toPlainText();
+        else
+            texts << find<QLineEdit>(name)->text();
+    }
+    return texts.join('|');
 }
 
 QList<QJsonObject> WindowBench::requests(int function) const

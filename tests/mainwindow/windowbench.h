@@ -40,6 +40,10 @@ public:
     // reach the window.
     bool settle(int count, int timeoutMs = 10000);
 
+    // The texts of the named labels, fields and combo boxes, separated by
+    // spaces, as the operator reads them, joined by "|".
+    QString shown(const QString &names) const;
+
     // Journal entries of one function code.
     QList<QJsonObject> requests(int function) const;
 
