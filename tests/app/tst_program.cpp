@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
 
@@ -215,10 +216,20 @@ private slots:
         // Two samples: a run worth recording.
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 2, StationMs);
         first.stop();
-        // The instrument back on the same link: a second run starts by itself.
-        SimProcess second(FastSim + QStringList{"--link", first.linkPath()});
+        // The instrument back on the same link, paced like a 9600-baud line
+        // whose answers come in pieces: a second run starts by itself.
+        SimProcess second(FastSim + QStringList{"--link", first.linkPath(), "--baud", "9600",
+                                                "--reply-delay", "5"});
         QTRY_VERIFY(QFileInfo(first.linkPath()).isSymLink());
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data, 1)).count("</Row>") >= 1, StationMs);
+        // Whole answers are taken without waiting for the line to fall quiet
+        // for 100 ms: the version read and the read-back follow closely.
+        const QList<QJsonObject> entries = second.entries().mid(0, 12);
+        QVector<double> gaps;
+        for (int i = 1; i < entries.size(); ++i)
+            gaps << entries[i]["ms"].toDouble() - entries[i - 1]["ms"].toDouble();
+        std::sort(gaps.begin(), gaps.end());
+        QVERIFY2(gaps.size() == 11 && gaps[5] < 100, qPrintable(QString::number(gaps.value(5))));
         QCOMPARE(HistoryRows(data), 1);
         const QString out = QString::fromUtf8(station.readAllStandardOutput());
         const int lost = out.indexOf("连接中断");
