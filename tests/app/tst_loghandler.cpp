@@ -1,6 +1,7 @@
 // The log file: one whole line per message, also from two threads at once,
 // the line of a fatal error on disk before the process ends, and the
 // rotation at its size limit.
+#include "filebytes.h"
 #include "loghandler.h"
 
 #include <QtTest>
@@ -27,9 +28,8 @@ private slots:
         QVERIFY(a->wait(20000) && b->wait(20000));
         qInstallMessageHandler(nullptr);
 
-        QFile file("log.txt");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(FileBytes("log.txt")).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 600);
         const QRegularExpression whole(
             R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] DEBUG\|[AB] \d+ x{500} )"
@@ -49,9 +49,7 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), QStringList());
         QVERIFY(child.waitForFinished(10000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-        QFile file(dir.filePath("log.txt"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray line = file.readAll();
+        const QByteArray line = FileBytes(dir.filePath("log.txt"));
         QVERIFY2(line.contains("] FATAL|gate lost ("), line.constData());
         // The copy on standard output is UTF-8 with CR LF.
         QCOMPARE(child.readAllStandardOutput(), line.trimmed() + "\r\n");
@@ -88,10 +86,8 @@ private slots:
         LogHandler::MessageHandler(QtWarningMsg, QMessageLogContext(), "next");
         LogHandler::SetRotationSize(0);
         QStringList pieces;
-        for (int i = 0; QFile::exists(name(i)); ++i) {
-            QFile file(name(i));
-            pieces << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "?");
-        }
+        for (int i = 0; QFile::exists(name(i)); ++i)
+            pieces << QString::fromUtf8(FileBytes(name(i)));
         // The new line goes to log.txt, after the old text only if that stayed.
         const QString log = pieces.takeFirst();
         QVERIFY2(log.startsWith((rotated.isEmpty() ? before[0] : QString()) + "[") &&
