@@ -1,7 +1,8 @@
 // A run's data out of its file: the points, time window and value ranges the
 // detail dialog plots, damaged files, the hover bubble, the export and the
-// whole run at a glance; the CSV from the command line; the recorder's file
-// as LibreOffice opens it.
+// whole run at a glance; the CSV from the command line; the recorder's file,
+// its number formats, its history row and templates, a run that cannot open
+// it, and the file as LibreOffice opens it.
 #include "callout.h"
 #include "chartview.h"
 #include "detailinfo.h"
@@ -263,6 +264,54 @@ private slots:
                  out == run ? runBytes : csv.toUtf8());
         QCOMPARE(radarflow.readAllStandardError().contains(QFileInfo(run).fileName().toUtf8()),
                  lines.isEmpty());
+    }
+
+    void finishedFile()
+    {
+        // The recorder's file: six significant digits, an exponent from 1e6 and
+        // below 1e-4. The templates come along on a machine that has no "xml"
+        // folder yet. A run of one row leaves nothing: see the recording suite.
+        MeasurementFile file;
+        const QList<double> values{0.850, 2, 0.1234567, 4294967.295, 65535, 0.00001234, 0.0001};
+        QVERIFY(file.CreateXmlFile(start));
+        for (double value : values)
+            QVERIFY(file.WriteXmlFileRow("2017-12-10 10:10:00", value, 1.25, 2.5, 0.75, 4294967.296,
+                                         40, 55));
+        // 1 day 1 h 1 min 1 s, unpadded; the means of the values as written, to
+        // three decimals.
+        const auto record = file.SaveXmlFile(start, start.addSecs(90061));
+        QVERIFY(record);
+        QCOMPARE(record->filePath, QDir::current().absoluteFilePath("xml/2017-12-10_10_10_00.xml"));
+        QCOMPARE(
+            QStringList({record->startTime, record->durationTime, QString::number(record->count),
+                         record->min, record->max, record->average}),
+            QStringList({"2017-12-10 10:10:00", "1-1:1:1", "7", "622929.711", "1.250", "2.500"}));
+        // Air gap, discharge and the two strengths follow: see the recording
+        // suite, which also counts the rows.
+        QStringList cells;
+        for (const QStringList &row : RunFileMaker::Read(record->filePath))
+            cells << row.mid(1, 3).join(' ');
+        QCOMPARE(cells.join('|'), QStringLiteral("0.85 1.25 2.5|2 1.25 2.5|0.123457 1.25 2.5|"
+                                                 "4.29497e+06 1.25 2.5|65535 1.25 2.5|"
+                                                 "1.234e-05 1.25 2.5|0.0001 1.25 2.5"));
+        // Time as ticked text, never a number.
+        const QByteArray xml = FileBytes(record->filePath);
+        QCOMPARE(xml.count("x:Ticked=\"1\""), 7);
+        QCOMPARE(xml.count("ss:Type=\"String\""), 7);
+        QCOMPARE(xml.count("ss:Type=\"Number\""), 49);
+        for (const QString name : {"excel_head.xml", "excel_tail.xml"})
+            QCOMPARE(FileBytes("xml/" + name), FileBytes(":/templates/" + name));
+    }
+
+    void unopenableFile()
+    {
+        // A working directory that vanished: nothing can be created, even as root.
+        QVERIFY(QDir().mkdir("gone") && QDir::setCurrent("gone") && QDir(dir.path()).rmdir("gone"));
+        MeasurementFile file;
+        QVERIFY(!file.CreateXmlFile(start) && !file.errorString().isEmpty());
+        QVERIFY(!file.WriteXmlFileRow("2017-12-10 10:10:00", 1, 1, 1, 1, 1, 1, 1));
+        QVERIFY(!file.SaveXmlFile(start, start.addSecs(4)));
+        QVERIFY(QDir::setCurrent(dir.path()));
     }
 
     void opensInLibreOffice()
