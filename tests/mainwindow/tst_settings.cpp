@@ -26,17 +26,17 @@ class tst_Settings : public QObject
         bench.reset();
         // D is 3 m in register 16 and 100 m in 75-76; the combo boxes get items
         // other than their first, and 7 in register 23 is no item at all.
-        bench = std::make_unique<WindowBench>(
-            QStringList{"--firmware", wanted},
-            QStringList{"holding 75 1", "holding 76 34464", "holding 22 3", "holding 24 3",
-                        "holding 23 7", "holding 48 5", "holding 53 2", "holding 59 1",
-                        "holding 66 0", "holding 15 3"});
+        bench = std::make_unique<WindowBench>(QStringList{"--firmware", wanted});
         firmware = wanted;
+        bool isSetUp = bench->isReady();
+        for (const char *command :
+             {"holding 75 1", "holding 76 34464", "holding 22 3", "holding 24 3", "holding 23 7",
+              "holding 48 5", "holding 53 2", "holding 59 1", "holding 66 0", "holding 15 3"})
+            isSetUp = isSetUp && bench->sim.command(command);
         // The simulator answers in one burst: a short quiet time closes its frames.
         bench->window->SetLineTiming(3000, 20);
         const int frames = wanted == "0x0205" ? 10 : wanted == "0x0206" ? 12 : 22;
-        return bench->isReady() && bench->openPort() && bench->settle(frames) ? bench.get()
-                                                                              : nullptr;
+        return isSetUp && bench->openPort() && bench->settle(frames) ? bench.get() : nullptr;
     }
     // The inputs with the geometry's short names spelled out.
     bool Enter(QString inputs)

@@ -9,11 +9,9 @@
 #include <QTextDocumentFragment>
 #include <QtTest>
 
-WindowBench::WindowBench(const QStringList &simArgs, const QStringList &setup)
+WindowBench::WindowBench(const QStringList &simArgs)
     : sim(QStringList{"--baud", "0", "--reply-delay", "0"} + simArgs)
 {
-    for (const QString &command : setup)
-        isSetUp = isSetUp && sim.command(command);
     qputenv("RADARFLOW_PORTS", sim.linkPath().toLocal8Bit());
     window = std::make_unique<MainWindow>();
     window->show();

@@ -17,10 +17,10 @@ class WindowBench
 {
 public:
     // simArgs follow "--baud 0 --reply-delay 0" and may override them.
-    explicit WindowBench(const QStringList &simArgs = {}, const QStringList &setup = {});
+    explicit WindowBench(const QStringList &simArgs = {});
     ~WindowBench();
 
-    bool isReady() const { return sim.isReady() && isSetUp; }
+    bool isReady() const { return sim.isReady(); }
 
     template <class T> T *find(const QString &name) const { return window->findChild<T *>(name); }
 
@@ -50,7 +50,4 @@ public:
     SimProcess sim;
     MessageBoxRecorder boxes;
     std::unique_ptr<MainWindow> window;
-
-private:
-    bool isSetUp = true;
 };
