@@ -79,6 +79,77 @@ private slots:
         QVERIFY(QRegularExpression("^(\\d+\\r\\n){100,}$").match(burst.mid(8)).hasMatch());
     }
 
+    void answers_data()
+    {
+        // A command beforehand, a request, the answer ("-" none), the journal's
+        // outcome and register 11 afterwards.
+        QTest::addColumn<QString>("row");
+        const QString rows = R"(
+clear         | 00 06 00 0B 00 63 B9 F0             | -              | broadcast   | 99
+clear         | 05 06 00 0B 00 63 B9 A5             | -              | other-slave | 30
+clear         | 80 06 00 0B 00 63 A6 31             | -              | bad-crc     | 30
+silent-next 1 | 80 06 00 0B 00 63 A6 30             | -              | silent      | 30
+clear         | 80 2B 0E 01 00 4C 69                | 80 AB 01 CE D8 | exception   | 30
+clear         | 80 03 00 0B 00 00 2A 19             | 80 83 03 51 19 | exception   | 30
+clear         | 80 03 00 65 00 02 CA 05             | 80 83 02 90 D9 | exception   | 30
+clear         | 80 06 00 0A 00 63 F7 F0             | 80 86 02 93 89 | exception   | 30
+clear         | 80 06 00 1C 00 00 56 1D             | 80 86 03 52 49 | exception   | 30
+clear         | 80 06 00 1C 00 F8 57 9F             | 80 86 03 52 49 | exception   | 30
+clear         | 80 10 00 0B 00 01 04 00 63 00 00 EF 0F | 80 90 03 5C 29 | exception | 30
+clear         | 80 10 00 0A 00 02 04 00 01 00 63 CF 07 | 80 90 02 9D E9 | exception | 30
+clear         | 80 10 00 1C 00 01 02 00 00 C8 5A    | 80 90 03 5C 29 | exception   | 30
+holding 11 99 | 80 06 00 25 00 01 47 D0             | 80 06 00 25 00 01 47 D0 | answered | 30
+)";
+        for (const QString &row : rows.split('\n', Qt::SkipEmptyParts))
+            QTest::newRow(qPrintable(row.section('|', 1, 1).trimmed())) << row;
+    }
+    void answers()
+    {
+        QFETCH(QString, row);
+        const QStringList cell = row.split('|');
+        QVERIFY(sim.command(cell[0].trimmed()));
+        const int seen = sim.entries().size();
+        QCOMPARE(Exchange(hex(qPrintable(cell[1]))),
+                 hex(qPrintable(cell[2].trimmed().remove('-'))));
+        QCOMPARE(sim.entries().at(seen).value("outcome").toString(), cell[3].trimmed());
+        QCOMPARE(Exchange(hex("80 03 00 0B 00 01 EB D9")),
+                 Wire::withCrc(hex("80 03 02 00") + char(cell[4].toInt())));
+    }
+
+    void startOptions()
+    {
+        // Refused at start with the usage status; the first accepted values,
+        // commands through a named pipe and the start-up faults on a second one.
+        const QString self = QCoreApplication::applicationFilePath();
+        for (const QString &args :
+             QStringList{"--addr 0", "--firmware 0x10000", "--seed -1", "--baud 4000001",
+                         "--reply-delay 60001", "--velocity fast", "--link " + self,
+                         "--control /nonexistent/pipe"})
+            QCOMPARE(QProcess::execute(RADARFLOW_SIM_PATH, args.split(' ')), 2);
+        QTemporaryDir dir;
+        SimProcess other({"--link",      dir.filePath("tty"),
+                          "--control",   dir.filePath("pipe"),
+                          "--addr",      "247",
+                          "--firmware",  "0xFFFF",
+                          "--seed",      "4294967295",
+                          "--baud",      "4000000",
+                          "--calm",      "--level",
+                          "auto",        "--no-spectrum",
+                          "--stray",     "off",
+                          "--exception", "3:off"});
+        QVERIFY2(other.isReady(), qPrintable(other.errorString()));
+        QVERIFY(other.command("holding 11 77"));
+        QSerialPort line(other.linkPath());
+        QVERIFY(line.open(QIODevice::ReadWrite));
+        line.write(hex("F7 03 00 0B 00 01 E1 5E F7 06 00 26 12 34 71 E0"));
+        QVERIFY(other.waitForEntries(2));
+        QCOMPARE(SimProcess::answerBytes(other.entries().at(0)), hex("F7 03 02 00 4D B0 64"));
+        QCOMPARE(SimProcess::answerBytes(other.entries().at(1)), hex("F7 06 00 26 12 34 71 E0"));
+        other.stop();
+        QVERIFY(!QFileInfo::exists(dir.filePath("pipe")) &&
+                !QFileInfo(other.linkPath()).isSymLink());
+    }
+
     void faults_data()
     {
         // The fault, then the answer to writing 99 into register 11 ("-" none,
