@@ -53,9 +53,9 @@ bool SimProcess::command(const QString &line, int iTimeoutMs)
     QFile pipe(control);
     if (control.isEmpty())
         process.write(line.toUtf8() + '\n');
-    else if (!pipe.open(QIODevice::WriteOnly) || pipe.write(line.toUtf8() + '\n') < 0)
+    else if (!pipe.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+             pipe.write(line.toUtf8() + '\n') < 0)
         return false;
-    pipe.close();
     const QDeadlineTimer deadline(iTimeoutMs);
     QByteArray answer;
     while (readLine(&answer, int(qMax<qint64>(1, deadline.remainingTime())))) {

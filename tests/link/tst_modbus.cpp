@@ -42,9 +42,7 @@ length 8 of 7 bytes                    | - | 80 03 02 00 01 +           | 8 | 13
 address and intact CRC only            | - | 80 +                       | - | 16 |                    | 7 8
 write refused for its address          | w | 80 86 02 +                 | - | 17 | WriteSingle(0,38)  | 7 8
 0x10 refused by a device failure       | m | 80 90 04 +                 | - | 17 | WriteMult(0,15)    | 7 8
-exception answer without its code      | w | 80 86 +                    | - | 16 |                    | 7 8
 echo cut short                         | w | 80 06 00 26 +              | - | 16 |                    | 7 8
-0x10 answer cut short                  | m | 80 10 00 0F +              | - | 16 |                    | 7 8
 )";
         for (const QString &row : rows.split('\n', Qt::SkipEmptyParts))
             QTest::newRow(qPrintable(row.section('|', 0, 0).trimmed())) << row;
