@@ -29,8 +29,7 @@ private slots:
         chart->addSeries(series);
         chart->createDefaultAxes();
         chart->legend()->hide();
-        view = new ChartView();
-        view->installChart(chart);
+        view = new ChartView(chart);
         view->resize(600, 400);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view));
@@ -40,7 +39,8 @@ private slots:
     void moves_data()
     {
         // A key, a drag over the middle half of the plot's width and its whole
-        // height, or a pan of 40 pixels to the left with a pinch; the plot's
+        // height (also with a finger on the screen, which the touch handling
+        // takes), or a pan of 40 pixels to the left with a pinch; the plot's
         // scroll in pixels afterwards and the zoom of each axis about its centre.
         QTest::addColumn<QString>("input");
         QTest::addColumn<QPointF>("scrolled");
@@ -52,6 +52,9 @@ private slots:
         QTest::newRow("up") << "up" << QPointF(0, 10) << QPointF(1, 1);
         QTest::newRow("down") << "down" << QPointF(0, -10) << QPointF(1, 1);
         QTest::newRow("drag zooms the time axis only") << "drag" << QPointF() << QPointF(2, 1);
+        QTest::newRow("a finger on the screen drags no band")
+            << "touch drag" << QPointF() << QPointF(1, 1);
+        QTest::newRow("other keys leave it be") << "home" << QPointF() << QPointF(1, 1);
         QTest::newRow("content follows the finger, pinch closing")
             << "gesture" << QPointF(40, 0) << QPointF(0.5, 0.5);
     }
@@ -64,10 +67,15 @@ private slots:
         const QRectF plot = chart->plotArea();
         const QHash<QString, Qt::Key> keys{{"+", Qt::Key_Plus},    {"-", Qt::Key_Minus},
                                            {"left", Qt::Key_Left}, {"right", Qt::Key_Right},
-                                           {"up", Qt::Key_Up},     {"down", Qt::Key_Down}};
+                                           {"up", Qt::Key_Up},     {"down", Qt::Key_Down},
+                                           {"home", Qt::Key_Home}};
+        QTouchEvent touch(QEvent::TouchBegin, QTest::createTouchDevice(), {}, Qt::TouchPointPressed,
+                          {QTouchEvent::TouchPoint()});
+        if (input.startsWith("touch"))
+            QApplication::sendEvent(view->viewport(), &touch);
         if (keys.contains(input)) {
             QTest::keyClick(view, keys.value(input));
-        } else if (input == "drag") {
+        } else if (input.endsWith("drag")) {
             const QPoint from(qRound(plot.left() + plot.width() / 4), qRound(plot.top() + 20));
             const QPoint to(qRound(plot.left() + plot.width() * 3 / 4), qRound(plot.bottom() - 20));
             for (const auto &[type, pos] : {std::pair{QEvent::MouseButtonPress, from},
@@ -117,6 +125,9 @@ private slots:
         painter.translate(100, 100);
         callout->paint(&painter, nullptr, nullptr);
         QVERIFY(image.pixelColor(105, 105).alpha() > 200 && image.pixelColor(295, 5).alpha() == 0);
+        // It takes a press, so that it can be dragged.
+        QGraphicsSceneMouseEvent press(QEvent::GraphicsSceneMousePress);
+        QVERIFY(chart->scene()->sendEvent(callout, &press));
     }
 
     void runThinnedAndWhole()

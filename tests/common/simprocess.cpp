@@ -7,6 +7,13 @@ SimProcess::SimProcess(const QStringList &extraArgs)
     process.setProgram(QStringLiteral(RADARFLOW_SIM_PATH));
     process.setArguments(
         QStringList{"--link", linkPath(), "--journal", journalPath(), "--seed", "1"} + extraArgs);
+    // The simulator takes the last value given for an option.
+    const auto given = [&](const QString &option, const QString &fallback) {
+        const int i = extraArgs.lastIndexOf(option);
+        return i >= 0 && i + 1 < extraArgs.size() ? extraArgs.at(i + 1) : fallback;
+    };
+    link = given("--link", link);
+    control = given("--control", QString());
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start();
     if (!process.waitForStarted(5000)) {
@@ -43,7 +50,12 @@ bool SimProcess::command(const QString &line, int iTimeoutMs)
 {
     if (process.state() != QProcess::Running)
         return false;
-    process.write(line.toUtf8() + '\n');
+    QFile pipe(control);
+    if (control.isEmpty())
+        process.write(line.toUtf8() + '\n');
+    else if (!pipe.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+             pipe.write(line.toUtf8() + '\n') < 0)
+        return false;
     const QDeadlineTimer deadline(iTimeoutMs);
     QByteArray answer;
     while (readLine(&answer, int(qMax<qint64>(1, deadline.remainingTime())))) {

@@ -26,12 +26,13 @@ public:
     bool isReady() const { return isStarted; }
     QString errorString() const { return error; }
 
-    QString linkPath() const { return dir.filePath("ttySim"); }
+    QString linkPath() const { return link; }
     QString journalPath() const { return dir.filePath("journal.jsonl"); }
 
     // Sends one runtime command ("bad-crc on", "silent-next 2", "exception
-    // 3:4", "clear", "level 0.5" ...; see radarflow-sim --help) and waits
-    // until the simulator has it in force.
+    // 3:4", "clear", "level 0.5" ...; see radarflow-sim --help), through the
+    // --control pipe when there is one, and waits until the simulator has it
+    // in force.
     bool command(const QString &line, int iTimeoutMs = 3000);
 
     // Every journal entry so far, one per frame the simulator received:
@@ -58,6 +59,8 @@ private:
     }
 
     QTemporaryDir dir;
+    QString link = dir.filePath("ttySim");
+    QString control; // --control pipe, if any
     QProcess process;
     bool isStarted = false;
     QString error;

@@ -40,6 +40,9 @@ length 0                               | - | 80 03 02 00 01 +           | 0 | 13
 length 7 of 7 bytes                    | r | 80 03 02 00 01 +           | 7 | 0  | Single(11,0001) Holding | 1 8
 length 8 of 7 bytes                    | - | 80 03 02 00 01 +           | 8 | 13 |                    | 7 8
 address and intact CRC only            | - | 80 +                       | - | 16 |                    | 7 8
+write refused for its address          | w | 80 86 02 +                 | - | 17 | WriteSingle(0,38)  | 7 8
+0x10 refused by a device failure       | m | 80 90 04 +                 | - | 17 | WriteMult(0,15)    | 7 8
+echo cut short                         | w | 80 06 00 26 +              | - | 16 |                    | 7 8
 )";
         for (const QString &row : rows.split('\n', Qt::SkipEmptyParts))
             QTest::newRow(qPrintable(row.section('|', 0, 0).trimmed())) << row;
