@@ -96,11 +96,9 @@ bool SimProcess::waitForEntries(int iCount, int iTimeoutMs) const
 
 void SimProcess::stop()
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
+    // Neither does anything once it has ended; a killed one is reaped as the
+    // object goes.
     process.terminate();
-    if (!process.waitForFinished(3000)) {
+    if (!process.waitForFinished(3000))
         process.kill();
-        process.waitForFinished(1000);
-    }
 }

@@ -1,13 +1,7 @@
 #include "windowbench.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTextDocumentFragment>
 #include <QtTest>
+#include <QtWidgets>
 
 WindowBench::WindowBench(const QStringList &simArgs)
     : sim(QStringList{"--baud", "0", "--reply-delay", "0"} + simArgs)
@@ -15,12 +9,6 @@ WindowBench::WindowBench(const QStringList &simArgs)
     qputenv("RADARFLOW_PORTS", sim.linkPath().toLocal8Bit());
     window = std::make_unique<MainWindow>();
     window->show();
-}
-
-WindowBench::~WindowBench()
-{
-    // The window must go while the simulator still serves its port.
-    window.reset();
 }
 
 bool WindowBench::click(const QString &name)

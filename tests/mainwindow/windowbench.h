@@ -4,12 +4,7 @@
 #include "messageboxrecorder.h"
 #include "simprocess.h"
 
-#include <QJsonObject>
-#include <QStringList>
-
 #include <memory>
-
-class QAbstractButton;
 
 // A main window talking to a simulated instrument of its own, driven as the
 // operator would: by object names, clicks and typed text.
@@ -18,7 +13,6 @@ class WindowBench
 public:
     // simArgs follow "--baud 0 --reply-delay 0" and may override them.
     explicit WindowBench(const QStringList &simArgs = {});
-    ~WindowBench();
 
     bool isReady() const { return sim.isReady(); }
 
@@ -49,5 +43,6 @@ public:
 
     SimProcess sim;
     MessageBoxRecorder boxes;
+    // Last, so that it goes first, while the simulator still serves its port.
     std::unique_ptr<MainWindow> window;
 };
