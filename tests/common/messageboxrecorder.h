@@ -12,13 +12,11 @@ class MessageBoxRecorder : public QObject
 public:
     struct Box
     {
-        QString title;
-        QString text;
+        QString title, text;
     };
 
-    explicit MessageBoxRecorder(QMessageBox::StandardButton answer = QMessageBox::Ok,
-                                QObject *parent = nullptr)
-        : QObject(parent), answer(answer)
+    explicit MessageBoxRecorder(QMessageBox::StandardButton answer = QMessageBox::Ok)
+        : answer(answer)
     {
         // A box shown by the static helpers runs its own event loop, in which
         // this timer keeps firing.

@@ -18,10 +18,6 @@ public:
     // override them, e.g. {"--seed", "7"}.
     explicit SimProcess(const QStringList &extraArgs = {})
     {
-        process.setProgram(QStringLiteral(RADARFLOW_SIM_PATH));
-        process.setArguments(
-            QStringList{"--link", linkPath(), "--journal", journalPath(), "--seed", "1"} +
-            extraArgs);
         // The simulator takes the last value given for an option.
         const auto given = [&](const QString &option, const QString &fallback) {
             const int i = extraArgs.lastIndexOf(option);
@@ -30,7 +26,9 @@ public:
         link = given("--link", link);
         control = given("--control", QString());
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start();
+        process.start(QStringLiteral(RADARFLOW_SIM_PATH),
+                      QStringList{"--link", linkPath(), "--journal", journalPath(), "--seed", "1"} +
+                          extraArgs);
         if (!process.waitForStarted(5000)) {
             error = "radarflow-sim did not start: " + process.errorString();
             return;
@@ -44,9 +42,6 @@ public:
         isStarted = true;
     }
     ~SimProcess() { stop(); }
-
-    SimProcess(const SimProcess &) = delete;
-    SimProcess &operator=(const SimProcess &) = delete;
 
     // Started, and its serial port link exists.
     bool isReady() const { return isStarted; }

@@ -68,7 +68,7 @@ private slots:
 
             // Everything else works: the port opens and reads back.
             WindowBench bench({"--calm"});
-            QVERIFY(bench.isReady() && bench.openPort() && bench.settle(12));
+            QVERIFY(bench.sim.isReady() && bench.openPort() && bench.settle(12));
             // A run polling each second meets a file-size limit with room for
             // neither another row nor the end of its file.
             if (fault == "full") {

@@ -23,8 +23,6 @@ public:
         window->show();
     }
 
-    bool isReady() const { return sim.isReady(); }
-
     template <class T> T *find(const QString &name) const { return window->findChild<T *>(name); }
 
     // Brings the button's page forward and clicks it; false if the operator
@@ -34,10 +32,9 @@ public:
         auto *button = find<QAbstractButton>(name);
         if (!button)
             return false;
-        for (QWidget *page = button; page->parentWidget(); page = page->parentWidget()) {
+        for (QWidget *page = button; page->parentWidget(); page = page->parentWidget())
             if (auto *tabs = qobject_cast<QTabWidget *>(page->parentWidget()->parentWidget()))
                 tabs->setCurrentWidget(page);
-        }
         if (!button->isVisible() || !button->isEnabled())
             return false;
         QTest::mouseClick(button, Qt::LeftButton);
@@ -102,10 +99,9 @@ public:
     QList<QJsonObject> requests(int function) const
     {
         QList<QJsonObject> list;
-        for (const QJsonObject &entry : sim.entries()) {
+        for (const QJsonObject &entry : sim.entries())
             if (entry.value("request").toObject().value("function").toInt() == function)
                 list << entry;
-        }
         return list;
     }
 
