@@ -43,10 +43,7 @@ private slots:
         QTemporaryDir dir;
         QProcess child;
         child.setWorkingDirectory(dir.path());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LOGHANDLER_FATAL_CHILD", "1");
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        child.start(QCoreApplication::applicationFilePath(), {"fatal-child"});
         QVERIFY(child.waitForFinished(10000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         const QByteArray line = FileBytes(dir.filePath("log.txt"));
@@ -99,7 +96,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsSet("LOGHANDLER_FATAL_CHILD")) {
+    if (argc == 2 && qstrcmp(argv[1], "fatal-child") == 0) {
         qInstallMessageHandler(LogHandler::MessageHandler);
         qFatal("gate lost");
     }

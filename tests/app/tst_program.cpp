@@ -7,12 +7,9 @@
 #include "mainwindow.h"
 #include "simprocess.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QtSql>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <algorithm>
 #include <csignal>

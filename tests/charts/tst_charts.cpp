@@ -18,6 +18,9 @@ class tst_Charts : public QObject
 {
     Q_OBJECT
 
+    ChartView *view = nullptr;
+    Chart *chart = nullptr;
+
 private slots:
     void cleanup() { delete view; }
 
@@ -194,10 +197,6 @@ private slots:
             }
         }
     }
-
-private:
-    ChartView *view = nullptr;
-    Chart *chart = nullptr;
 };
 
 QTEST_MAIN(tst_Charts)

@@ -7,12 +7,21 @@
 namespace Wire {
 
 // "80 03 00 24" to bytes; spaces are ignored.
-QByteArray hex(const char *text);
+inline QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
 
 // The frame with its CRC-16/MODBUS appended, low byte first.
-QByteArray withCrc(const QByteArray &body);
-
-// The CRC over the whole frame, its CRC bytes included, leaves 0.
-bool isIntact(const QByteArray &frame);
+inline QByteArray withCrc(const QByteArray &body)
+{
+    quint16 crc = 0xFFFF;
+    for (const char byte : body) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? quint16((crc >> 1) ^ 0xA001) : quint16(crc >> 1);
+    }
+    return body + char(crc & 0xFF) + char(crc >> 8);
+}
 
 } // namespace Wire

@@ -96,8 +96,7 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("isLocked");
         QTest::newRow("just left of the button") << 61 << int(QMessageBox::Yes) << false;
-        QTest::newRow("left edge, Yes deletes row and file")
-            << 62 << int(QMessageBox::Yes) << false;
+        QTest::newRow("left edge, Yes deletes both") << 62 << int(QMessageBox::Yes) << false;
         QTest::newRow("right edge, No keeps both") << 86 << int(QMessageBox::No) << false;
         QTest::newRow("just right of the button") << 87 << int(QMessageBox::Yes) << false;
         QTest::newRow("a row that stays keeps its file") << 70 << int(QMessageBox::Yes) << true;

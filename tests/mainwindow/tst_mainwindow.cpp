@@ -44,7 +44,7 @@ private slots:
     {
         bench = std::make_unique<WindowBench>(
             QStringList{"--calm", "--velocity", "1.5", "--level", "0.8"});
-        QVERIFY(bench->isReady());
+        QVERIFY(bench->sim.isReady());
         QCOMPARE(bench->window->ResponseTimeoutMs(), 3000);
         QCOMPARE(bench->window->QuietTimeMs(), 100);
         QString tabs;
@@ -79,18 +79,17 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QStringList>("frames");
         QTest::addColumn<QString>("shown"); // the address box, or the warning
-        QTest::newRow("0x80 at start")
-            << 0x80 << "0x80" << QStringList{Frame("80 03 00 24 00 01")} << "0x80";
-        QTest::newRow("0x01 from the list")
-            << 0x01 << "0x01" << QStringList{Frame("01 03 00 24 00 01")} << "0x01";
-        QTest::newRow("C0 typed without 0x")
-            << 0xC0 << "C0" << QStringList{Frame("C0 03 00 24 00 01")} << "C0";
-        QTest::newRow("address query finds 0x0A")
-            << 0x0A << "查地址"
-            << QStringList{Frame("FF 03 00 1C 00 01"), Frame("0A 03 00 24 00 01")} << "0x0A";
+        const auto row = [](const char *name, int simAddr, const QString &chosen,
+                            const QStringList &frames, const QString &shown) {
+            QTest::newRow(name) << simAddr << chosen << frames << shown;
+        };
+        row("0x80 at start", 0x80, "0x80", {Frame("80 03 00 24 00 01")}, "0x80");
+        row("0x01 from the list", 0x01, "0x01", {Frame("01 03 00 24 00 01")}, "0x01");
+        row("C0 typed without 0x", 0xC0, "C0", {Frame("C0 03 00 24 00 01")}, "C0");
+        row("address query finds 0x0A", 0x0A, "查地址",
+            {Frame("FF 03 00 1C 00 01"), Frame("0A 03 00 24 00 01")}, "0x0A");
         // It would open on the broadcast address 0.
-        QTest::newRow("zz is no address")
-            << 0x80 << "zz" << QStringList{} << "警告/输入参数有误，请输入正确参数！";
+        row("zz is no address", 0x80, "zz", {}, "警告/输入参数有误，请输入正确参数！");
     }
     void opening()
     {

@@ -52,7 +52,7 @@ private slots:
         QFile::remove("database.db");
         bench = std::make_unique<WindowBench>();
         bench->window->SetLineTiming(3000, 20);
-        QVERIFY(bench->isReady() && bench->openPort() && bench->settle(12));
+        QVERIFY(bench->sim.isReady() && bench->openPort() && bench->settle(12));
     }
     void cleanupTestCase() { bench.reset(); }
 

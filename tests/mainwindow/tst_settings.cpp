@@ -28,7 +28,7 @@ class tst_Settings : public QObject
         // other than their first, and 7 in register 23 is no item at all.
         bench = std::make_unique<WindowBench>(QStringList{"--firmware", wanted});
         firmware = wanted;
-        bool isSetUp = bench->isReady();
+        bool isSetUp = bench->sim.isReady();
         for (const char *command :
              {"holding 75 1", "holding 76 34464", "holding 22 3", "holding 24 3", "holding 23 7",
               "holding 48 5", "holding 53 2", "holding 59 1", "holding 66 0", "holding 15 3"})

@@ -26,16 +26,15 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("warning");
         QTest::addColumn<bool>("isPutAside");
-        QTest::newRow("garbage") << "garbage"
-                                 << "历史数据库已损坏" << true;
-        QTest::newRow("history of 3 columns") << "columns"
-                                              << "history 表的列不符" << true;
-        QTest::newRow("locked by another program") << "locked"
-                                                   << "database is locked" << false;
-        QTest::newRow("read-only folder") << "read-only"
-                                          << "无法写入" << false;
-        QTest::newRow("disk full during a run") << "full"
-                                                << "File too large" << false;
+        const auto row = [](const char *name, const char *fault, const char *warning,
+                            bool isPutAside) {
+            QTest::newRow(name) << QString(fault) << QString(warning) << isPutAside;
+        };
+        row("garbage", "garbage", "历史数据库已损坏", true);
+        row("history of 3 columns", "columns", "history 表的列不符", true);
+        row("locked by another program", "locked", "database is locked", false);
+        row("read-only folder", "read-only", "无法写入", false);
+        row("disk full during a run", "full", "File too large", false);
     }
     void storage()
     {
@@ -69,7 +68,7 @@ private slots:
 
             // Everything else works: the port opens and reads back.
             WindowBench bench({"--calm"});
-            QVERIFY(bench.isReady() && bench.openPort() && bench.settle(12));
+            QVERIFY(bench.sim.isReady() && bench.openPort() && bench.settle(12));
             // A run polling each second meets a file-size limit with room for
             // neither another row nor the end of its file.
             if (fault == "full") {

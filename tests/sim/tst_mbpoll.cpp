@@ -1,20 +1,12 @@
 // The simulator against an independent Modbus master, mbpoll, at 9600 8N1.
 #include "simprocess.h"
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QtTest>
 
 class tst_MbPoll : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void readsAndWrites();
-
-private:
     // "-0" makes the reference numbers the register addresses of the frame.
     QMap<int, int> Poll(const QStringList &args, const QStringList &writeValues = {})
     {
@@ -35,28 +27,29 @@ private:
     }
 
     SimProcess sim{{"--calm", "--velocity", "1.5", "--level", "0.8"}};
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable("mbpoll").isEmpty())
+            QSKIP("mbpoll is not installed (Debian package mbpoll)");
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    }
+
+    void readsAndWrites()
+    {
+        // Velocity and level in mm, the air gap under D = 3 m, the firmware.
+        const QMap<int, int> inputs = Poll({"-t", "3", "-r", "1", "-c", "16"});
+        QCOMPARE(inputs.keys().size(), 16);
+        QCOMPARE((QList<int>{inputs[1], inputs[2], inputs[3], inputs[14]}),
+                 (QList<int>{1500, 800, 2200, 0x0206}));
+        // Thresholds, filter counts and the factory trapezoid: shape, D, R, A, B, C.
+        QCOMPARE(Poll({"-t", "4", "-r", "11", "-c", "10"}).values(),
+                 (QList<int>{30, 30, 10, 5, 2, 300, 50, 200, 400, 200}));
+        Poll({"-t", "4", "-r", "21"}, {"90"});
+        QCOMPARE(Poll({"-t", "4", "-r", "21", "-c", "1"}).value(21), 90);
+    }
 };
-
-void tst_MbPoll::initTestCase()
-{
-    if (QStandardPaths::findExecutable("mbpoll").isEmpty())
-        QSKIP("mbpoll is not installed (Debian package mbpoll)");
-    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-}
-
-void tst_MbPoll::readsAndWrites()
-{
-    // Velocity and level in mm, the air gap under D = 3 m, the firmware.
-    const QMap<int, int> inputs = Poll({"-t", "3", "-r", "1", "-c", "16"});
-    QCOMPARE(inputs.keys().size(), 16);
-    QCOMPARE((QList<int>{inputs[1], inputs[2], inputs[3], inputs[14]}),
-             (QList<int>{1500, 800, 2200, 0x0206}));
-    // Thresholds, filter counts and the factory trapezoid: shape, D, R, A, B, C.
-    QCOMPARE(Poll({"-t", "4", "-r", "11", "-c", "10"}).values(),
-             (QList<int>{30, 30, 10, 5, 2, 300, 50, 200, 400, 200}));
-    Poll({"-t", "4", "-r", "21"}, {"90"});
-    QCOMPARE(Poll({"-t", "4", "-r", "21", "-c", "1"}).value(21), 90);
-}
 
 QTEST_GUILESS_MAIN(tst_MbPoll)
 #include "tst_mbpoll.moc"
