@@ -1,7 +1,8 @@
 // A run's data out of its file: the points, time window and value ranges the
 // detail dialog plots, damaged files, the hover bubble, the export and the
 // whole run at a glance; the CSV from the command line; the recorder's file,
-// its number formats, its history row and templates, a run that cannot open
+// its number formats, its history row and templates, the recovery of a run
+// left unfinished, a run that cannot open
 // it, and the file as LibreOffice opens it.
 #include "callout.h"
 #include "chartview.h"
@@ -301,6 +302,51 @@ private slots:
         QCOMPARE(xml.count("ss:Type=\"Number\""), 49);
         for (const QString name : {"excel_head.xml", "excel_tail.xml"})
             QCOMPARE(FileBytes("xml/" + name), FileBytes(":/templates/" + name));
+    }
+
+    void recovery_data()
+    {
+        // A run file as a killed program or a lost history row leaves it: rows
+        // 2 s apart, tail or not, listed in the history or not; the history
+        // row recovery makes of it (count, duration, the three means).
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("isFinished");
+        QTest::addColumn<bool>("isListed");
+        QTest::addColumn<QString>("history");
+        QTest::newRow("killed after three rows")
+            << 3 << false << false << "3 0-0:0:4 0.500 0.600 0.700";
+        QTest::newRow("killed after one row: finished, no row") << 1 << false << false << "";
+        QTest::newRow("finished, never listed")
+            << 3 << true << false << "3 0-0:0:4 0.500 0.600 0.700";
+        QTest::newRow("finished and listed: left alone") << 3 << true << true << "";
+    }
+    void recovery()
+    {
+        QFETCH(int, rows);
+        QFETCH(bool, isFinished);
+        QFETCH(bool, isListed);
+        QFETCH(QString, history);
+        const QString path = RunFileMaker::Write(
+            "2017-12-10_10_10_00.xml",
+            RunFileMaker::Rows("2017-12-10 10:10:00", rows, 2, {"0.5", "0.6", "0.7"}), isFinished);
+        const QByteArray before = FileBytes(path);
+        bool isChanged = false;
+        QString error;
+        const auto record = MeasurementFile::Recover(path, isListed, &isChanged, &error);
+        QCOMPARE(record ? QStringList({QString::number(record->count), record->durationTime,
+                                       record->min, record->max, record->average})
+                              .join(' ')
+                        : QString(),
+                 history);
+        QCOMPARE(isChanged, !isFinished);
+        QString rowCount;
+        QCOMPARE(RunFileMaker::Read(path, &rowCount).size(), rows);
+        QCOMPARE(rowCount, isFinished ? QString("10") : QString::number(rows));
+        QVERIFY(isFinished ? FileBytes(path) == before : FileBytes(path).endsWith("</Workbook>\n"));
+        // The next start changes nothing.
+        const QByteArray recovered = FileBytes(path);
+        QVERIFY(!MeasurementFile::Recover(path, true, &isChanged, &error) && !isChanged);
+        QCOMPARE(FileBytes(path), recovered);
     }
 
     void unopenableFile()
