@@ -2,8 +2,8 @@
 // detail dialog plots, damaged files, the hover bubble, the export and the
 // whole run at a glance; the CSV from the command line; the recorder's file,
 // its number formats, its history row and templates, the recovery of a run
-// left unfinished, a run that cannot open
-// it, and the file as LibreOffice opens it.
+// left unfinished, a run that cannot open its file, and the file as
+// LibreOffice opens it.
 #include "callout.h"
 #include "chartview.h"
 #include "detailinfo.h"
