@@ -134,15 +134,19 @@ private slots:
         QCOMPARE(View(1).time->min().msecsTo(View(1).time->max()), 20000);
         Open(RunFileMaker::Write(
             "run.xml", RunFileMaker::Rows("2017-12-10 10:10:00", 2, 2, {"0.5", "0.5", "1.25"})));
-        Callout *callout = nullptr;
-        for (QGraphicsItem *item : View(2).line->chart()->childItems())
-            callout = callout ? callout : dynamic_cast<Callout *>(item);
-        const QPointF point(double(start.addSecs(2).toMSecsSinceEpoch()), 1.25);
-        emit View(2).dots->hovered(point, true);
-        QCOMPARE(callout->text(), QString("时间: 2017-12-10 10:10:02 \n流量: 1.25 m³/s"));
-        QVERIFY(callout->isVisible() && callout->anchor() == point);
-        emit View(2).dots->hovered(point, false);
-        QVERIFY(!callout->isVisible());
+        // Each chart's bubble names its own quantity.
+        const QStringList texts{"流速: 0.5 m/s", "水位: 0.5 m", "流量: 1.25 m³/s"};
+        for (int i = 0; i < 3; ++i) {
+            Callout *callout = nullptr;
+            for (QGraphicsItem *item : View(i).line->chart()->childItems())
+                callout = callout ? callout : dynamic_cast<Callout *>(item);
+            const QPointF point(double(start.addSecs(2).toMSecsSinceEpoch()), i < 2 ? 0.5 : 1.25);
+            emit View(i).dots->hovered(point, true);
+            QCOMPARE(callout->text(), "时间: 2017-12-10 10:10:02 \n" + texts[i]);
+            QVERIFY(callout->isVisible() && callout->anchor() == point);
+            emit View(i).dots->hovered(point, false);
+            QVERIFY(!callout->isVisible());
+        }
     }
 
     void exports_data()
