@@ -6,19 +6,8 @@
 
 namespace {
 
-constexpr quint8 FuncReadHolding = 0x03;
-constexpr quint8 FuncReadInput = 0x04;
-constexpr quint8 FuncWriteRegister = 0x06;
-constexpr quint8 FuncWriteMultiple = 0x10;
-constexpr quint8 FuncError = 0x80;
-
 // Address, function, CRC: nothing shorter can be a frame.
 constexpr int MinFrameLen = 4;
-// Address, function, byte count, CRC around the data bytes.
-constexpr int ReadFrameOverhead = 5;
-constexpr int ExceptionFrameLen = 5;
-// 0x06 echo and 0x10 answer: address, function, two words, CRC.
-constexpr int FixedAnswerLen = 8;
 
 // Byte-wise table of the reflected polynomial 0xA001. Its low bytes are the
 // Modbus line specification's "CRC low" table and its high bytes the "CRC

@@ -34,6 +34,19 @@ class Modbus : public QObject
 public:
     static constexpr quint8 DiscoveryAddr = 0xFF;
 
+    // Function codes; an exception answer sets the top bit of the request's.
+    static constexpr quint8 FuncReadHolding = 0x03;
+    static constexpr quint8 FuncReadInput = 0x04;
+    static constexpr quint8 FuncWriteRegister = 0x06;
+    static constexpr quint8 FuncWriteMultiple = 0x10;
+    static constexpr quint8 FuncError = 0x80;
+    // Address, function, byte count, CRC around a read answer's data bytes.
+    static constexpr int ReadFrameOverhead = 5;
+    // Address, function, exception code, CRC.
+    static constexpr int ExceptionFrameLen = 5;
+    // 0x06 echo and 0x10 answer: address, function, two words, CRC.
+    static constexpr int FixedAnswerLen = 8;
+
     explicit Modbus(quint8 ucDevAddr);
 
     void SetDevAddr(quint8 ucDevAddr);

@@ -4,19 +4,11 @@
 
 namespace {
 
-constexpr quint8 ExceptionFlag = 0x80;
-constexpr int ExceptionLen = 5;
-// Address, function, byte count, then the CRC after the data.
-constexpr int ReadHeadLen = 3;
-constexpr int CrcLen = 2;
-// Write answers echo address, function, register and value or count.
-constexpr int WriteAnswerLen = 8;
-
 // The write that asks for a spectrum is answered by its echo and, in the same
 // burst, the spectrum text, which has no length known in advance.
 bool AsksForSpectrum(const QByteArray &request)
 {
-    if (request.size() < 4 || quint8(request.at(1)) != 0x06)
+    if (request.size() < 4 || quint8(request.at(1)) != Modbus::FuncWriteRegister)
         return false;
     const int reg = (quint8(request.at(2)) << 8) | quint8(request.at(3));
     return reg == ModbusRegister::GetFreq70Reg || reg == ModbusRegister::GetFreq80Reg;
@@ -34,17 +26,17 @@ int ModbusAnswer::ExpectedLength(const QByteArray &request, const QByteArray &re
         return 0;
     const quint8 ucFunction = quint8(request.at(1));
     const quint8 ucAnswered = quint8(received.at(1));
-    if (ucAnswered == (ucFunction | ExceptionFlag))
-        return ExceptionLen;
+    if (ucAnswered == (ucFunction | Modbus::FuncError))
+        return Modbus::ExceptionFrameLen;
     if (ucAnswered != ucFunction)
         return 0;
     switch (ucFunction) {
-    case 0x03:
-    case 0x04:
-        return received.size() > 2 ? ReadHeadLen + quint8(received.at(2)) + CrcLen : 0;
-    case 0x06:
-    case 0x10:
-        return WriteAnswerLen;
+    case Modbus::FuncReadHolding:
+    case Modbus::FuncReadInput:
+        return received.size() > 2 ? Modbus::ReadFrameOverhead + quint8(received.at(2)) : 0;
+    case Modbus::FuncWriteRegister:
+    case Modbus::FuncWriteMultiple:
+        return Modbus::FixedAnswerLen;
     default:
         return 0;
     }
