@@ -68,7 +68,7 @@ int ExportCsv(const QString &runPath, const QString &outPath)
 // file for an unfinished one and finish it. The lock of a program that was
 // killed is stale (its process is gone) and taken over; age alone never makes
 // a lock stale, as a station runs for months.
-bool LockDataDir(QLockFile &lock, bool isHeadless)
+bool LockDataDir(QLockFile &lock, bool isHeadless, ShutdownSignals &shutdownSignals)
 {
     lock.setStaleLockTime(0);
     if (lock.tryLock(0))
@@ -93,13 +93,16 @@ bool LockDataDir(QLockFile &lock, bool isHeadless)
                 .toLocal8Bit();
         std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
     } else {
-        QMessageBox::warning(nullptr, QCoreApplication::translate("MainWindow", "警告"),
-                             QCoreApplication::translate(
-                                 "MainWindow", "数据文件夹 %1 正由另一个 radarflow（进程 %2）"
-                                               "使用，本程序不能同时在其中运行。")
-                                 .arg(folder)
-                                 .arg(pid),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox box(QMessageBox::Warning, QCoreApplication::translate("MainWindow", "警告"),
+                        QCoreApplication::translate("MainWindow",
+                                                    "数据文件夹 %1 正由另一个 radarflow（进程 "
+                                                    "%2）使用，本程序不能同时在其中运行。")
+                            .arg(folder)
+                            .arg(pid),
+                        QMessageBox::Ok);
+        // A signal ends the program here too, box or not.
+        QObject::connect(&shutdownSignals, &ShutdownSignals::received, &box, &QMessageBox::reject);
+        box.exec();
     }
     return false;
 }
@@ -129,6 +132,9 @@ int main(int argc, char *argv[])
         CommandLine::DropPlatform(argc, argv);
     }
     QApplication app(argc, argv);
+    // SIGTERM, SIGINT and SIGHUP end a running measurement as the operator's
+    // stop would, so a station stopped by systemd loses nothing.
+    ShutdownSignals shutdownSignals;
     QCoreApplication::setApplicationName(QStringLiteral("radarflow"));
     QCoreApplication::setApplicationVersion(QStringLiteral(RADARFLOW_VERSION));
     InitTranslation();
@@ -162,7 +168,7 @@ int main(int argc, char *argv[])
     // Before anything in the folder is read or written (log, history,
     // recovery of run files): one program per data folder.
     QLockFile folderLock(QDir::current().absoluteFilePath(QStringLiteral("radarflow.lock")));
-    if (!LockDataDir(folderLock, station.isHeadless)) {
+    if (!LockDataDir(folderLock, station.isHeadless, shutdownSignals)) {
         LogHandler::DropDeferred();
         return CommandLine::UsageError;
     }
@@ -175,9 +181,6 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.grabGesture(Qt::PanGesture);
     window.grabGesture(Qt::PinchGesture);
-    // SIGTERM, SIGINT and SIGHUP end a running measurement as the operator's
-    // stop would, so a station stopped by systemd loses nothing.
-    ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &ShutdownSignals::received, &window,
                      &MainWindow::EndRunAndQuit);
     window.StartStation(station);
