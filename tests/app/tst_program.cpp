@@ -1,8 +1,9 @@
 // The built program as a station or an operator starts it: the usage, the
-// version and wrong command lines; the translation and the log taken from the
-// working folder; a headless measuring station ended from outside, its run
-// recovered at the next start, and kept alive across a lost link; the choices
-// remembered between starts.
+// version and wrong command lines; a signal at its first instant; the
+// translation and the log taken from the working folder; a headless measuring
+// station ended from outside (its history locked, a second program refused on
+// its folder), its run recovered at the next start, and kept alive across a
+// silent instrument and a lost link; the choices remembered between starts.
 #include "filebytes.h"
 #include "mainwindow.h"
 #include "simprocess.h"
