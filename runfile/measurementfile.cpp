@@ -23,6 +23,15 @@ const QString TailName = QLatin1String(RunFileFormat::TailTemplate);
 const QString FolderName = QLatin1String(RunFileFormat::Folder);
 const QByteArray RowEnd = QByteArrayLiteral("</Row>");
 const QByteArray TableEnd = QByteArrayLiteral("</Table>");
+const QByteArray WorkbookEnd = QByteArrayLiteral("</Workbook>");
+
+// A file's last bytes show whether it was finished: the table closed and the
+// whole tail after it. A power cut while the tail was written leaves the
+// table closed but the document open.
+bool IsFinished(const QByteArray &end)
+{
+    return end.contains(TableEnd) && end.trimmed().endsWith(WorkbookEnd);
+}
 
 QString Number(double value)
 {
@@ -367,7 +376,7 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
     constexpr qint64 TailBytes = 16 * 1024;
     if (isListed && file.size() > TailBytes) {
         file.seek(file.size() - TailBytes);
-        if (file.read(TailBytes).contains(TableEnd))
+        if (IsFinished(file.read(TailBytes)))
             return std::nullopt;
         file.seek(0);
     }
@@ -377,7 +386,7 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
         return std::nullopt;
 
     int rowCount = 0;
-    const bool isFinished = bytes.contains(TableEnd);
+    const bool isFinished = IsFinished(bytes);
     if (isFinished && isListed)
         return std::nullopt;
     if (!isFinished) {

@@ -75,7 +75,7 @@ private slots:
 
     void recovery_data()
     {
-        // A run file as a killed program or a lost history row
+        // A run file as a killed program, a lost power or a lost history row
         // leaves it: the recorder's three rows, finished or not, cut after
         // the n-th occurrence of a mark plus some bytes (n 0: not cut), listed
         // in the history or not. Then the file recovery leaves (written: as a
@@ -101,6 +101,10 @@ private slots:
         QTest::newRow("killed inside the first row: finished, no row")
             << false << QByteArray("<Row>") << 1 << 40 << false << ""
             << "";
+        QTest::newRow("power lost inside the tail")
+            << true << QByteArray("</Table>") << 1 << 60 << false << "written" << three;
+        QTest::newRow("power lost inside the tail, listed")
+            << true << QByteArray("</Table>") << 1 << 2 << true << "written" << three;
         QTest::newRow("finished, never listed")
             << true << QByteArray() << 0 << 0 << false << "" << three;
         QTest::newRow("finished and listed: left alone")
