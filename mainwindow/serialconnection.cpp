@@ -176,7 +176,8 @@ bool MainWindow::OpenConnection(QString *ptWhy)
         *ptWhy = tr("输入参数有误，请输入正确参数！");
         return false;
     }
-    const QString portName = ui->comboBoxPort->currentText();
+    // A typed name may carry stray blanks.
+    const QString portName = ui->comboBoxPort->currentText().trimmed();
     // An empty name would open "/dev/" and report a folder.
     if (portName.isEmpty()) {
         *ptWhy = NoUsablePortText();
