@@ -5,7 +5,6 @@
 // remembered between starts.
 #include "filebytes.h"
 #include "mainwindow.h"
-#include "runfilemaker.h"
 #include "simprocess.h"
 
 #include <QtSql>
@@ -128,26 +127,6 @@ private slots:
             QVERIFY2(out.startsWith("Usage: "), qPrintable(out));
         // Printing leaves nothing behind.
         QVERIFY(!QFile::exists(dir.filePath("log.txt")));
-    }
-
-    void exportsOntoDevice()
-    {
-        // A device is written as a stream, never replaced by a file; one
-        // that refuses the bytes fails the export with the reason.
-        QVERIFY(
-            !RunFileMaker::Write(dir.filePath("run.xml"),
-                                 RunFileMaker::Rows("2017-12-10 10:10:00", 2, 2, {"1", "2", "3"}))
-                 .isEmpty());
-        for (const QString &device : {"/dev/null", "/dev/full"}) {
-            QProcess program;
-            Start(program, {"--export-csv", "run.xml", device}, dir.path());
-            QVERIFY(program.waitForFinished(10000));
-            const bool isFull = device == "/dev/full";
-            QCOMPARE(program.exitCode(), isFull ? 1 : 0);
-            QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
-                     isFull ? "/dev/full: No space left on device\n" : "");
-            QVERIFY(QFileInfo(device).exists() && !QFileInfo(device).isFile());
-        }
     }
 
     void startsFromItsWorkingFolder()
