@@ -463,7 +463,9 @@ MeasurementFile::Recovery MeasurementFile::Recover(const QString &path, int list
         const int rowEnd = bytes.lastIndexOf(RowEnd);
         cut = rowEnd > columnEnd ? rowEnd + RowEnd.size() : columnEnd;
     }
-    result.rows = bytes.left(cut).count("<Row>");
+    // A spreadsheet program that saved the file may give a row attributes.
+    const QByteArray rows = bytes.left(cut);
+    result.rows = rows.count("<Row>") + rows.count("<Row ");
     const bool isPlaceholder =
         tag.RowCount(bytes) == QByteArray(RunFileFormat::PlaceholderRowCount);
     if (isListed && !isFinished && !(isPlaceholder && result.rows == listedCount)) {
