@@ -96,8 +96,13 @@ Database::Health Database::Open(QString *reason)
     QSqlQuery check(db);
     if (!check.exec(QStringLiteral("pragma quick_check")) || !check.next() ||
         check.value(0).toString() != QLatin1String("ok")) {
-        *reason =
-            check.lastError().isValid() ? check.lastError().text() : check.value(0).toString();
+        // The first fault found says enough; the check may list a hundred.
+        QString fault;
+        for (const QString &line : check.value(0).toString().split(QLatin1Char('\n'))) {
+            if (fault.isEmpty() && !line.startsWith(QLatin1String("***")))
+                fault = line;
+        }
+        *reason = check.lastError().isValid() ? check.lastError().text() : fault;
         check.finish();
         db.close();
         return Health::Damaged;
