@@ -23,7 +23,9 @@ const char *const ColumnNames[RunFileReader::ColumnCount] = {"time",
                                                              "velocity signal strength",
                                                              "level signal strength"};
 
-QString IsoTime(const QDateTime &time)
+} // namespace
+
+QString CsvExport::IsoTime(const QDateTime &time)
 {
     // Qt writes a zero offset as "Z"; scripts get the same shape every time.
     const int offset = time.offsetFromUtc();
@@ -35,15 +37,31 @@ QString IsoTime(const QDateTime &time)
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString NumberField(const QString &cell)
+QString CsvExport::Number(double value)
 {
-    // toDouble() reads the '.' of the file whatever the locale, and number()
-    // writes it back the same way, with as many digits as the value needs.
-    bool isNumber = false;
-    const double value = cell.toDouble(&isNumber);
-    if (!isNumber || !std::isfinite(value))
+    // number() writes the '.' whatever the locale, with as many digits as
+    // the value needs.
+    if (!std::isfinite(value))
         return QString();
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QByteArray CsvExport::Header(int columns)
+{
+    QStringList header;
+    for (int i = 0; i < qMin(columns, int(RunFileReader::ColumnCount)); ++i)
+        header.append(QLatin1String(ColumnNames[i]));
+    return header.join(QLatin1Char(',')).toUtf8() + '\n';
+}
+
+namespace {
+
+QString NumberField(const QString &cell)
+{
+    // toDouble() reads the '.' of the file whatever the locale.
+    bool isNumber = false;
+    const double value = cell.toDouble(&isNumber);
+    return isNumber ? CsvExport::Number(value) : QString();
 }
 
 } // namespace
@@ -80,10 +98,7 @@ bool CsvExport::Convert(const QString &runPath, QByteArray &csv)
         return false;
     }
 
-    QStringList header;
-    for (int i = 0; i < columns; ++i)
-        header.append(QLatin1String(ColumnNames[i]));
-    csv = header.join(QLatin1Char(',')).toUtf8() + '\n';
+    csv = Header(columns);
     for (QStringList &row : fields) {
         while (row.size() < columns)
             row.append(QString());
