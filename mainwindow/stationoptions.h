@@ -15,7 +15,7 @@ struct StationOptions
     bool isHeadless = false;  // no screen: no window is shown and no box ever
     // The fleet's server (postgresql://USER@HOST[:PORT]/DBNAME) and this
     // station's name there; empty: the remembered choice.
-    QString server;
-    QString stationName;
+    QString server = {};
+    QString stationName = {};
     bool isOffice = false; // a viewer of the server: no port, no upload
 };
