@@ -35,19 +35,15 @@ UploadMark::UploadMark(const QString &path, const QString &target) : filePath(pa
     }
 }
 
-bool UploadMark::Set(const QString &name, int rows, bool isComplete)
+void UploadMark::Set(const QString &name, int rows, bool isComplete)
 {
-    const Entry before = files.value(name);
     files[name] = Entry{rows, isComplete};
-    if (Save())
-        return true;
-    files[name] = before;
-    return false;
+    isMoved = true;
 }
 
-bool UploadMark::SetSkipped(const QString &name)
+void UploadMark::SetSkipped(const QString &name)
 {
-    return Set(name, files.value(name).rows, true);
+    Set(name, files.value(name).rows, true);
 }
 
 void UploadMark::Advance(const QStringList &sortedNames)
@@ -65,11 +61,13 @@ void UploadMark::Advance(const QStringList &sortedNames)
     // Entries behind the mark are no longer needed.
     for (auto it = files.begin(); it != files.end();)
         it = it.key() <= done ? files.erase(it) : std::next(it);
-    Save();
+    isMoved = true;
 }
 
 bool UploadMark::Save()
 {
+    if (!isMoved)
+        return true;
     QByteArray text = TargetKey + target.toUtf8() + '\n';
     if (!done.isEmpty())
         text += DoneKey + done.toUtf8() + '\n';
@@ -81,5 +79,6 @@ bool UploadMark::Save()
         lastError = file.errorString();
         return false;
     }
+    isMoved = false;
     return true;
 }

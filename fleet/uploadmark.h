@@ -20,11 +20,13 @@ public:
     int sent(const QString &name) const { return files.value(name).rows; }
     bool isComplete(const QString &name) const { return files.value(name).isComplete; }
 
-    // Moves the mark and saves it; false (the mark stays as it was on disk)
-    // when it cannot be saved.
-    bool Set(const QString &name, int rows, bool isComplete);
+    // Moves the mark after a commit. Saved by Save(): a station killed
+    // before that sends those rows again, and the server ignores them.
+    void Set(const QString &name, int rows, bool isComplete);
     // Files skipped for good (unreadable) count as done.
-    bool SetSkipped(const QString &name);
+    void SetSkipped(const QString &name);
+    // Writes the mark in one rename when it moved; false when it cannot.
+    bool Save();
     // Passes every complete file in sorted order onto doneUpTo().
     void Advance(const QStringList &sortedNames);
     QString errorString() const { return lastError; }
@@ -35,11 +37,10 @@ private:
         int rows = 0;
         bool isComplete = false;
     };
-    bool Save();
-
     QString filePath;
     QString target;
     QString done;
     QMap<QString, Entry> files;
     QString lastError;
+    bool isMoved = false;
 };

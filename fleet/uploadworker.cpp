@@ -200,6 +200,11 @@ bool UploadWorker::Pass(const QElapsedTimer *deadline, qint64 msecs)
             waiting += qMax(0, follower->rowCount() - mark.sent(name));
     }
     mark.Advance(names);
+    // Once a pass: a mark lost to a crash only sends rows again.
+    if (!mark.Save() && !isMarkTold) {
+        isMarkTold = true;
+        qWarning() << "upload mark not saved:" << mark.errorString();
+    }
     for (auto it = followers.begin(); it != followers.end();)
         it = it.key() <= mark.doneUpTo() ? followers.erase(it) : std::next(it);
     names.erase(std::remove_if(names.begin(), names.end(),

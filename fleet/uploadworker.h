@@ -78,6 +78,7 @@ private:
     bool isUp = false;
     bool isStopped = false;
     bool isDownTold = false;
+    bool isMarkTold = false;
     int failures = 0;
     QElapsedTimer sinceFailure;
     qint64 caughtUp = 0; // rows sent since the server came back

@@ -46,6 +46,7 @@ private slots:
     void office();
     void commandLine_data();
     void commandLine();
+    void retryDelays();
 
 private:
     enum Fault
@@ -443,6 +444,15 @@ void tst_Fleet::commandLine()
     if (exitCode == 2)
         QVERIFY2(all.startsWith(QStringLiteral("radarflow: ")) && !all.contains("secret"),
                  qPrintable(all));
+}
+
+void tst_Fleet::retryDelays()
+{
+    // 5 s, doubling, capped at 5 minutes: each side of the cap.
+    const int expected[][2] = {{1, 5000},   {2, 10000},  {3, 20000},  {6, 160000},
+                               {7, 300000}, {8, 300000}, {40, 300000}};
+    for (const auto &row : expected)
+        QCOMPARE(UploadWorker::RetryDelayMs(row[0]), row[1]);
 }
 
 int main(int argc, char *argv[])
