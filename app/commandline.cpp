@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "linkport.h"
+#include "serveraddress.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -92,8 +93,28 @@ CommandLine::CommandLine(const QStringList &arguments)
         tr("Convert a run file to CSV and exit: onto standard output, or into the file named "
            "after it."),
         tr("RUN.xml"));
+    const QCommandLineOption server(
+        QStringLiteral("server"),
+        tr("Also send every run to the fleet's PostgreSQL server, "
+           "postgresql://USER@HOST[:PORT]/DBNAME[?sslmode=verify-full]; the password comes from "
+           "~/.pgpass, PGPASSFILE or PGPASSWORD."),
+        tr("URL"));
+    const QCommandLineOption stationName(
+        QStringLiteral("station"),
+        tr("This station's name on the server: letters, digits, '-', '_' and '.' (default: the "
+           "host name)."),
+        tr("NAME"));
+    const QCommandLineOption office(
+        QStringLiteral("office"),
+        tr("With --server: a viewer of the server's runs; no port is opened, nothing uploaded."));
+    const QCommandLineOption from(
+        QStringLiteral("from"), tr("With --export-csv and --server: the first instant, ISO 8601."),
+        tr("ISO"));
+    const QCommandLineOption to(QStringLiteral("to"),
+                                tr("With --export-csv and --server: the end (excluded), ISO 8601."),
+                                tr("ISO"));
     parser.addOptions({port, address, interval, connect, measure, reconnect, dataDirOption,
-                       userData, lang, headless, exportCsv});
+                       userData, lang, headless, exportCsv, server, stationName, office, from, to});
     parser.addPositionalArgument(QStringLiteral("OUT.csv"),
                                  tr("With --export-csv: the CSV file to write."),
                                  QStringLiteral("[OUT.csv]"));
@@ -110,6 +131,41 @@ CommandLine::CommandLine(const QStringList &arguments)
     isHelp = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
     isVersion = parser.isSet(version);
     const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(server)) {
+        QString why;
+        ServerAddress::Parse(parser.value(server), &why);
+        if (!why.isEmpty()) {
+            Refuse(tr("Bad value for --server: %1.").arg(why));
+            return;
+        }
+        station.server = parser.value(server);
+    }
+    if (parser.isSet(stationName)) {
+        if (!ServerAddress::IsStationName(parser.value(stationName))) {
+            Refuse(tr("Bad value '%1' for --station: letters, digits, '-', '_' and '.'.")
+                       .arg(parser.value(stationName)));
+            return;
+        }
+        station.stationName = parser.value(stationName);
+    }
+    station.isOffice = parser.isSet(office);
+    if (station.isOffice && station.server.isEmpty()) {
+        Refuse(tr("--office needs --server URL."));
+        return;
+    }
+    if (parser.isSet(exportCsv) && !station.server.isEmpty()) {
+        exportRun = parser.value(exportCsv);
+        exportOut = exportRun;
+        exportFrom = QDateTime::fromString(parser.value(from), Qt::ISODateWithMs);
+        exportTo = QDateTime::fromString(parser.value(to), Qt::ISODateWithMs);
+        if (station.stationName.isEmpty() || !exportFrom.isValid() || !exportTo.isValid() ||
+            !positional.isEmpty()) {
+            Refuse(tr("--export-csv with --server takes --station NAME --from ISO --to ISO: "
+                      "--export-csv OUT.csv|- --server URL --station NAME --from ISO --to ISO."));
+            return;
+        }
+        return;
+    }
     if (parser.isSet(exportCsv)) {
         exportRun = parser.value(exportCsv);
         if (exportRun.isEmpty() || positional.size() > 1) {

@@ -3,6 +3,7 @@
 #include "stationoptions.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QStringList>
 
 // The program's command line. Read once before the application object
@@ -41,6 +42,11 @@ public:
     bool IsExport() const { return !exportRun.isEmpty(); }
     QString ExportRun() const { return exportRun; }
     QString ExportOut() const { return exportOut; }
+    // --export-csv OUT.csv --server URL --station NAME --from ISO --to ISO:
+    // a station's samples from the fleet's server ("-" for standard output).
+    bool IsServerExport() const { return IsExport() && !station.server.isEmpty(); }
+    QDateTime ExportFrom() const { return exportFrom; }
+    QDateTime ExportTo() const { return exportTo; }
 
 private:
     void Refuse(const QString &text);
@@ -50,6 +56,8 @@ private:
     QString language;
     QString exportRun;
     QString exportOut;
+    QDateTime exportFrom;
+    QDateTime exportTo;
     bool isHelp = false;
     bool isVersion = false;
     QString error;

@@ -1,5 +1,6 @@
 #include "commandline.h"
 #include "csvexport.h"
+#include "fleetoffice.h"
 #include "loghandler.h"
 #include "mainwindow.h"
 #include "shutdownsignals.h"
@@ -107,6 +108,35 @@ bool LockDataDir(QLockFile &lock, bool isHeadless, ShutdownSignals &shutdownSign
     return false;
 }
 
+// --export-csv OUT.csv --server URL --station NAME --from ISO --to ISO: the
+// office's scripts take a station's samples over a span from the server.
+int ExportServerCsv(const CommandLine &commandLine)
+{
+    QString reason;
+    const ServerAddress server = ServerAddress::Parse(commandLine.Station().server, &reason);
+    FleetOffice office(server);
+    QByteArray csv;
+    if (office.Open(&reason) &&
+        office.SpanCsv(commandLine.Station().stationName, commandLine.ExportFrom(),
+                       commandLine.ExportTo(), &csv)) {
+        const QString target = commandLine.ExportOut();
+        if (target == QLatin1String("-")) {
+            QFile out;
+            if (out.open(stdout, QIODevice::WriteOnly) && out.write(csv) == csv.size() &&
+                out.flush())
+                return 0;
+            reason = out.errorString();
+        } else {
+            if (CsvExport::Write(target, csv, &reason))
+                return 0;
+        }
+    } else if (reason.isEmpty()) {
+        reason = office.errorString();
+    }
+    std::fprintf(stderr, "radarflow: %s\n", reason.toLocal8Bit().constData());
+    return 1;
+}
+
 } // namespace
 
 // The English translation is compiled into the program; it lives in a static
@@ -161,6 +191,10 @@ int main(int argc, char *argv[])
         LogHandler::DropDeferred();
         return commandLine.Finish();
     }
+    if (commandLine.IsServerExport()) {
+        LogHandler::DropDeferred();
+        return ExportServerCsv(commandLine);
+    }
     if (commandLine.IsExport()) {
         LogHandler::DropDeferred();
         // An export has no event loop to hear a signal in.
@@ -193,7 +227,10 @@ int main(int argc, char *argv[])
     window.grabGesture(Qt::PinchGesture);
     QObject::connect(&shutdownSignals, &ShutdownSignals::received, &window,
                      &MainWindow::EndRunAndQuit);
-    window.StartStation(station);
+    if (station.isOffice)
+        window.StartOffice(station);
+    else
+        window.StartStation(station);
     if (!station.isHeadless)
         window.showMaximized();
     return app.exec();

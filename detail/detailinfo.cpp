@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QVector>
@@ -103,7 +104,20 @@ void DetailInfo::LoadFile()
     qDebug() << fileName << "open file success";
     const RunFile content = RunFile::Read(&file);
     file.close();
+    PlotRun(content);
+}
 
+void DetailInfo::setDetailRun(const QString &title, const RunFile &content, const QByteArray &csv)
+{
+    fileName = title;
+    runCsv = csv;
+    setWindowTitle(title);
+    InitDetailCharts();
+    PlotRun(content);
+}
+
+void DetailInfo::PlotRun(const RunFile &content)
+{
     // The points are gathered first and handed to each series in one
     // replace: appending 3000 points one by one redraws the chart each time.
     QVector<QPointF> speedPoints;
@@ -217,6 +231,19 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
 
 void DetailInfo::ExportFile()
 {
+    if (!runCsv.isEmpty()) {
+        const QString target = QFileDialog::getSaveFileName(this, tr("导出文件"), QString(),
+                                                            QStringLiteral("CSV (*.csv)"));
+        if (target.isEmpty())
+            return;
+        QSaveFile file(target);
+        const bool isSucceed =
+            file.open(QIODevice::WriteOnly) && file.write(runCsv) == runCsv.size() && file.commit();
+        if (!isSucceed)
+            qWarning() << "CSV export failed:" << file.errorString();
+        ShowExportResult(isSucceed);
+        return;
+    }
     const QString csvFilter = QStringLiteral("CSV (*.csv)");
     QString filter;
     const QString target = QFileDialog::getSaveFileName(

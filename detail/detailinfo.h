@@ -8,6 +8,7 @@
 #include <QtCharts/qchartglobal.h>
 
 class ChartView;
+class RunFile;
 class RunSeries;
 
 QT_CHARTS_BEGIN_NAMESPACE
@@ -31,6 +32,9 @@ public:
 
     // Builds the charts and plots the file. Called once, after show().
     void setDetailInfoFileName(QString name);
+    // A run that is no file here (the fleet's server): its samples as a run
+    // file gives them, and its CSV for the export. Called once, after show().
+    void setDetailRun(const QString &title, const RunFile &content, const QByteArray &csv);
 
 public slots:
     void ExportFile();
@@ -53,11 +57,14 @@ private:
     void ResetDetailTimeAxes();
     void InitPlot(Plot &plot, ChartView *view, const QString &valueTitle);
     void LoadFile();
+    void PlotRun(const RunFile &content);
     void ShowExportResult(bool isSucceed);
     void ShowWarning(const QString &text);
 
     Ui::DetailInfo *ui;
     QString fileName;
+    // The run's CSV when it came from the server; then the export writes it.
+    QByteArray runCsv;
     // Velocity, level and flow. The charts belong to their views, and the
     // series, axes and call-outs to their charts.
     Plot speed;

@@ -6,6 +6,7 @@
 #include "linkport.h"
 #include "msgprocessthread.h"
 #include "tableviewdelegate.h"
+#include "uploader.h"
 #include "upperboundvalidator.h"
 
 #include <QCloseEvent>
@@ -75,6 +76,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow()
 {
+    // What is waiting gets its grace before the window goes.
+    if (uploader)
+        uploader->Finish();
+    delete uploader;
     // No late request may reach the port or the codec once they are gone.
     StopWorkers();
     delete sendThread;

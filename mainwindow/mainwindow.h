@@ -19,6 +19,10 @@ class Chart;
 class ChartView;
 class Database;
 class LinkPort;
+class FleetOffice;
+class QComboBox;
+class QLabel;
+class Uploader;
 class TableViewDelegate;
 class MsgProcessThread;
 class QPushButton;
@@ -49,6 +53,9 @@ public:
     // Applies the start options over the remembered port, address and
     // interval, and opens the port and measures when asked to.
     void StartStation(const StationOptions &options);
+    // The office's window: the history tab shows the fleet's server; no port
+    // is opened and nothing is uploaded.
+    void StartOffice(const StationOptions &options);
 
     // Ends a running measurement exactly as the operator's stop would (file
     // finished, history row entered), then quits the event loop with 0. For
@@ -225,6 +232,12 @@ private:
 
     void InstallValidators();
 
+    // Fleet: the uploader of this station's runs, the office's view
+    void StartUploader(const QString &server, const QString &station);
+    void ShowUploadStatus(const QDateTime &lastUpload, qint64 waiting, bool isUp);
+    void EditServer();
+    void OfficeQueryUpdate();
+
     // Device settings
     // Connects the settings editors' signals; run once by the constructor.
     void ConnectSettings();
@@ -243,6 +256,10 @@ private:
     // settings-private-end
 
     Ui::MainWindow *ui;
+    Uploader *uploader = nullptr;
+    FleetOffice *office = nullptr;
+    QLabel *uploadLabel = nullptr;
+    QComboBox *stationFilter = nullptr;
     int lastBytesAvailable = 0;
     // The line to the instrument: a serial port or a network connection.
     LinkPort *ptSerialPort = nullptr;

@@ -22,6 +22,8 @@ const QString ReconnectKey = QStringLiteral("reconnect");
 const QString NetworkPortsKey = QStringLiteral("networkPorts");
 // Gateways a station has used, offered in the port list.
 constexpr int NetworkPortsKept = 8;
+const QString ServerKey = QStringLiteral("server");
+const QString StationKey = QStringLiteral("station");
 // Stored for the discovery choice, whose text depends on the language.
 const QString FindAddress = QStringLiteral("find");
 
@@ -84,6 +86,13 @@ void MainWindow::StartStation(const StationOptions &options)
             &MainWindow::RememberChoices);
     connect(ui->lineEditAutoRunIntvel, &QLineEdit::textEdited, this, &MainWindow::RememberChoices);
     connect(ui->checkBoxReconnect, &QCheckBox::clicked, this, &MainWindow::RememberChoices);
+
+    // The command line wins over what was remembered, and is not remembered.
+    const QString server =
+        options.server.isEmpty() ? Remembered(ServerKey).toString() : options.server;
+    const QString stationName =
+        options.stationName.isEmpty() ? Remembered(StationKey).toString() : options.stationName;
+    StartUploader(server, stationName);
 
     isRunWanted = options.isMeasure;
     if (options.isConnect) {

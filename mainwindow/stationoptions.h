@@ -13,4 +13,9 @@ struct StationOptions
     bool isMeasure = false;   // open, then start a run once the instrument answers
     bool isReconnect = false; // keep the link alive unattended
     bool isHeadless = false;  // no screen: no window is shown and no box ever
+    // The fleet's server (postgresql://USER@HOST[:PORT]/DBNAME) and this
+    // station's name there; empty: the remembered choice.
+    QString server = {};
+    QString stationName = {};
+    bool isOffice = false; // a viewer of the server: no port, no upload
 };

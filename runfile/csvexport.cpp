@@ -11,9 +11,7 @@
 
 #include <cmath>
 
-namespace {
-
-QString IsoTime(const QDateTime &time)
+QString CsvExport::IsoTime(const QDateTime &time)
 {
     // Qt writes a zero offset as "Z"; scripts get the same shape every time.
     const int offset = time.offsetFromUtc();
@@ -25,15 +23,31 @@ QString IsoTime(const QDateTime &time)
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString NumberField(const QString &cell)
+QString CsvExport::Number(double value)
 {
-    // toDouble() reads the '.' of the file whatever the locale, and number()
-    // writes it back the same way, with as many digits as the value needs.
-    bool isNumber = false;
-    const double value = cell.toDouble(&isNumber);
-    if (!isNumber || !std::isfinite(value))
+    // number() writes the '.' whatever the locale, with as many digits as
+    // the value needs.
+    if (!std::isfinite(value))
         return QString();
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QByteArray CsvExport::Header(int columns)
+{
+    QStringList header;
+    for (int i = 0; i < qMin(columns, int(RunFileFormat::ColumnCount)); ++i)
+        header.append(QLatin1String(RunFileFormat::ColumnNames[i]));
+    return header.join(QLatin1Char(',')).toUtf8() + '\n';
+}
+
+namespace {
+
+QString NumberField(const QString &cell)
+{
+    // toDouble() reads the '.' of the file whatever the locale.
+    bool isNumber = false;
+    const double value = cell.toDouble(&isNumber);
+    return isNumber ? CsvExport::Number(value) : QString();
 }
 
 } // namespace
@@ -70,10 +84,7 @@ bool CsvExport::Convert(const QString &runPath, QByteArray &csv)
         return false;
     }
 
-    QStringList header;
-    for (int i = 0; i < columns; ++i)
-        header.append(QLatin1String(RunFileFormat::ColumnNames[i]));
-    csv = header.join(QLatin1Char(',')).toUtf8() + '\n';
+    csv = Header(columns);
     for (QStringList &row : fields) {
         while (row.size() < columns)
             row.append(QString());
@@ -104,22 +115,27 @@ bool CsvExport::ExportFile(const QString &runPath, const QString &csvPath)
         lastError = QStringLiteral("%1: the CSV would replace the run file").arg(csvPath);
         return false;
     }
+    return Write(csvPath, csv, &lastError);
+}
+
+bool CsvExport::Write(const QString &csvPath, const QByteArray &csv, QString *error)
+{
     // A device or a pipe is written as a stream; replacing it by a regular
     // file would take the node away from the system.
     const QFileInfo target(csvPath);
-    QString error;
+    QString why;
     if (target.exists() && !target.isFile()) {
         QFile stream(csvPath);
-        if (!stream.open(QIODevice::WriteOnly) || !CheckedFile::Write(&stream, csv, &error)) {
-            lastError = QStringLiteral("%1: %2").arg(csvPath, error.isEmpty() ? stream.errorString()
-                                                                              : error);
+        if (!stream.open(QIODevice::WriteOnly) || !CheckedFile::Write(&stream, csv, &why)) {
+            *error =
+                QStringLiteral("%1: %2").arg(csvPath, why.isEmpty() ? stream.errorString() : why);
             return false;
         }
         return true;
     }
     // An existing CSV is replaced only by a complete one.
-    if (!CheckedFile::Replace(csvPath, csv, &error)) {
-        lastError = QStringLiteral("%1: %2").arg(csvPath, error);
+    if (!CheckedFile::Replace(csvPath, csv, &why)) {
+        *error = QStringLiteral("%1: %2").arg(csvPath, why);
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 class QIODevice;
@@ -21,6 +23,15 @@ public:
     bool Export(const QString &runPath, QIODevice *out);
 
     QString errorString() const { return lastError; }
+
+    // The pieces of the format, for rows that come from elsewhere (the
+    // fleet's server): the header of the first columns, a time, a number.
+    // Writes a whole CSV to csvPath: a regular file is replaced only by a
+    // complete one, a device or a pipe is written as a stream.
+    static bool Write(const QString &csvPath, const QByteArray &csv, QString *error);
+    static QByteArray Header(int columns);
+    static QString IsoTime(const QDateTime &time);
+    static QString Number(double value);
 
 private:
     bool Convert(const QString &runPath, QByteArray &csv);

@@ -46,7 +46,9 @@ constexpr char StartTimeFormat[] = "yyyy-MM-dd hh:mm:ss";
 // A run file is named after its run's start: this, then "_2", "_3", … when
 // that name is taken, then ".xml".
 constexpr char FileNameTimeFormat[] = "yyyy-MM-dd_hh_mm_ss";
-constexpr char FileNamePattern[] = "^\\d{4}-\\d{2}-\\d{2}_\\d{2}_\\d{2}_\\d{2}(_\\d+)?\\.xml$";
+// Captures the start time (FileNameTimeFormat) and the number of a second run
+// started in the same second (_2, _3 ...).
+constexpr char FileNamePattern[] = "^(\\d{4}-\\d{2}-\\d{2}_\\d{2}_\\d{2}_\\d{2})(?:_(\\d+))?\\.xml$";
 // A CSV time, before its UTC offset.
 constexpr char CsvTimeFormat[] = "yyyy-MM-dd'T'HH:mm:ss";
 

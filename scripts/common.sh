@@ -13,6 +13,8 @@ PACKAGES=(
     mbpoll
     libreoffice-calc-nogui
     tzdata
+    libqt5sql5-psql libpq-dev
+    postgresql postgresql-common
 )
 
 install_packages() {
