@@ -163,6 +163,7 @@ private:
     // Why the port list is empty, and what to do about it.
     QString NoUsablePortText() const;
     QString OpenFailureText(const QString &portName, const QSerialPort &port) const;
+    QString PortErrorText(const QSerialPort &port) const;
 
     // Unattended station: keeping the link alive
     void ConnectStation();

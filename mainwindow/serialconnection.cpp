@@ -173,7 +173,36 @@ QString MainWindow::OpenFailureText(const QString &portName, const QSerialPort &
         return tr("没有打开串口 %1 的权限。请把用户加入 %2 组（sudo usermod -aG %2 "
                   "$USER），重新登录后再试")
             .arg(portName, DeviceGroup(path));
-    return tr("串口 %1 打开失败：%2").arg(portName, port.errorString());
+    qWarning() << "open failed:" << portName << port.error() << port.errorString();
+    return tr("串口 %1 打开失败：%2").arg(portName, PortErrorText(port));
+}
+
+// The port's own texts are the system's, in English whatever the interface's
+// language: the operator reads the kind of fault, the log the system's words.
+QString MainWindow::PortErrorText(const QSerialPort &port) const
+{
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return tr("串口设备不存在");
+    case QSerialPort::PermissionError:
+        return tr("没有权限，或串口已被其他程序占用");
+    case QSerialPort::OpenError:
+        return tr("串口已经打开");
+    case QSerialPort::NotOpenError:
+        return tr("串口没有打开");
+    case QSerialPort::WriteError:
+        return tr("写入串口出错");
+    case QSerialPort::ReadError:
+        return tr("读取串口出错");
+    case QSerialPort::ResourceError:
+        return tr("串口设备已拔出或不可用");
+    case QSerialPort::UnsupportedOperationError:
+        return tr("串口不支持此操作");
+    case QSerialPort::TimeoutError:
+        return tr("串口操作超时");
+    default:
+        return tr("未知错误（%1）").arg(port.errorString());
+    }
 }
 
 bool MainWindow::OpenConnection(QString *ptWhy)
@@ -314,8 +343,8 @@ void MainWindow::HandlePortError(QSerialPort::SerialPortError error)
     if (!IsConnectionLost(error) || !isPortOpen || port != ptSerialPort)
         return;
     const QString portName = port->portName();
-    const QString reason = port->errorString();
-    qWarning() << "port error:" << portName << error << reason;
+    const QString reason = PortErrorText(*port);
+    qWarning() << "port error:" << portName << error << port->errorString();
     disconnect(port, nullptr, this, nullptr);
     // Closing deletes the port, which must not happen inside its own signal.
     QMetaObject::invokeMethod(

@@ -1145,6 +1145,46 @@ Flow: %2 m³/s</translation>
         <source>已恢复 %1 次未完成的测量</source>
         <translation>Recovered %1 interrupted runs</translation>
     </message>
+    <message>
+        <source>串口设备不存在</source>
+        <translation>the port&apos;s device does not exist</translation>
+    </message>
+    <message>
+        <source>没有权限，或串口已被其他程序占用</source>
+        <translation>permission denied, or another program holds the port</translation>
+    </message>
+    <message>
+        <source>串口已经打开</source>
+        <translation>the port is already open</translation>
+    </message>
+    <message>
+        <source>串口没有打开</source>
+        <translation>the port is not open</translation>
+    </message>
+    <message>
+        <source>写入串口出错</source>
+        <translation>writing to the port failed</translation>
+    </message>
+    <message>
+        <source>读取串口出错</source>
+        <translation>reading from the port failed</translation>
+    </message>
+    <message>
+        <source>串口设备已拔出或不可用</source>
+        <translation>the port&apos;s device was unplugged or is unavailable</translation>
+    </message>
+    <message>
+        <source>串口不支持此操作</source>
+        <translation>the port does not support this operation</translation>
+    </message>
+    <message>
+        <source>串口操作超时</source>
+        <translation>the port timed out</translation>
+    </message>
+    <message>
+        <source>未知错误（%1）</source>
+        <translation>unknown error (%1)</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

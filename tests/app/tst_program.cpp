@@ -143,6 +143,7 @@ private slots:
         const QString maps = QStringLiteral("/proc/%1/maps").arg(program.processId());
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(maps).contains((folder + "/ZelEnglish.qm").toUtf8()),
                                  StationMs);
+        QVERIFY(!FileBytes(maps).contains("qtbase_zh_CN.qm"));
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(folder + "/log.txt").contains('\n'), StationMs);
         const QDateTime seen = QDateTime::currentDateTime();
         const QString first = QString::fromUtf8(FileBytes(folder + "/log.txt")).section('\n', 0, 0);
@@ -190,6 +191,9 @@ private slots:
             // Its signal handlers are in place once its log says so.
             QTRY_VERIFY_WITH_TIMEOUT(
                 FileBytes(data + "/log.txt").count("end the program cleanly") == start, StationMs);
+            // The Chinese interface, Qt's own dialogs and buttons included.
+            const QString maps = QStringLiteral("/proc/%1/maps").arg(program.processId());
+            QVERIFY(FileBytes(maps).contains("/qtbase_zh_CN.qm"));
             program.terminate();
             QVERIFY(program.waitForFinished(10000) &&
                     program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
