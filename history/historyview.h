@@ -16,8 +16,9 @@ class TableViewDelegate;
 namespace HistoryView {
 
 // Shows the store's model in the table with the delegate's delete buttons:
-// whole-row single selection, read-only, ID column hidden, the path column
-// stretched. A click on a row opens the detail dialog.
+// whole-row single selection, read-only, ID column hidden, columns as wide
+// as what they show and the path column taking the rest. A click on a row
+// opens the detail dialog.
 void SetUp(QTableView *historyTable, Database *database, TableViewDelegate *delegate);
 
 // Runs the selection of the first checked button, in the order 7 days,
