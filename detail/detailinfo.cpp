@@ -212,7 +212,7 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(point.x()))
                              .toString(QString::fromLatin1(TimeFormat));
-    plot->parts.callout->ShowAt(point, format.arg(time).arg(point.y(), 0, 'g', 6));
+    plot->parts.callout->ShowAt(point, format.arg(time, ChartSetup::ValueText(point.y())));
 }
 
 void DetailInfo::ExportFile()

@@ -115,8 +115,8 @@ void MainWindow::MainChartHoveredSlot(QPointF point, bool state)
         return;
     }
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(point.x()));
-    callout->ShowAt(
-        point, format.arg(time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))).arg(point.y()));
+    callout->ShowAt(point, format.arg(time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                      ChartSetup::ValueText(point.y())));
 }
 
 void MainWindow::on_pushButtonMaxSpeed_clicked()
