@@ -65,6 +65,17 @@ Database::Database(QObject *parent) : QObject(parent)
     if (!isOpen) {
         problem = tr("历史记录不可用：%1").arg(reason);
         qWarning() << "open database failed" << reason;
+        return;
+    }
+    // SQLite opens a file it may not write read-only without a word; the
+    // first run's row would be the first to fail. A write that changes
+    // nothing tells it now.
+    QSqlQuery probe(QSqlDatabase::database(QSqlDatabase::defaultConnection, false));
+    if (!probe.exec(QStringLiteral("delete from history where 0"))) {
+        reason = probe.lastError().text();
+        qWarning() << "history database not writable:" << reason;
+        const QString runs = tr("历史数据库无法写入（%1），测量结果不会记入历史。").arg(reason);
+        problem = problem.isEmpty() ? runs : problem + QLatin1Char('\n') + runs;
     }
 }
 

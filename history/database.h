@@ -32,7 +32,8 @@ public:
     // A file that is no database or holds another history table is put
     // aside under a new name, never deleted, and a fresh one is made. One
     // that stays locked or cannot be opened leaves the history unavailable;
-    // startupProblem() then says why.
+    // startupProblem() then says why. One that can be read but not written
+    // is shown, and startupProblem() says that runs will not be entered.
     explicit Database(QObject *parent = nullptr);
     ~Database() override;
 

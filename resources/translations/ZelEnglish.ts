@@ -160,6 +160,10 @@
         <source>history 表的列不符：%1</source>
         <translation>The history table has the wrong columns: %1</translation>
     </message>
+    <message>
+        <source>历史数据库无法写入（%1），测量结果不会记入历史。</source>
+        <translation>The history database cannot be written (%1); runs will not be entered in the history.</translation>
+    </message>
 </context>
 <context>
     <name>DetailInfo</name>
