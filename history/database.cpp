@@ -251,6 +251,7 @@ QString Database::filePathAt(int row) const
 
 bool Database::deleteRowFromTable(QModelIndex index)
 {
+    lastErrorText.clear();
     if (!model)
         return false;
     const QSqlRecord record = model->record(index.row());
@@ -264,8 +265,10 @@ bool Database::deleteRowFromTable(QModelIndex index)
         qDebug() << "history row not deleted:" << lastErrorText;
         return false;
     }
-    const QString path = record.value(QStringLiteral("filePath")).toString();
-    if (QFile::exists(path) && !QFile::remove(path))
-        qDebug() << "measurement file not deleted:" << path;
+    QFile file(record.value(QStringLiteral("filePath")).toString());
+    if (file.exists() && !file.remove()) {
+        lastErrorText = file.errorString();
+        qDebug() << "measurement file not deleted:" << file.fileName() << lastErrorText;
+    }
     return true;
 }

@@ -64,7 +64,8 @@ public:
     QString filePathAt(int row) const;
     // Deletes the row under index, then its measurement file. The file
     // stays when the row could not be deleted; false then, and lastError()
-    // says why. The caller re-queries.
+    // says why. lastError() also tells a file that could not be deleted
+    // after its row; empty when both went. The caller re-queries.
     bool deleteRowFromTable(QModelIndex index);
 
 private:

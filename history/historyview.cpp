@@ -62,8 +62,18 @@ bool ConfirmDelete(QWidget *parent, Database *database, const QModelIndex &index
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return false;
-    database->deleteRowFromTable(index);
-    return true;
+    const QString path = database->filePathAt(index.row());
+    const bool isDeleted = database->deleteRowFromTable(index);
+    // A row that stays, or a file left behind, is said, with the reason.
+    if (!database->lastError().isEmpty())
+        QMessageBox::warning(
+            parent, QCoreApplication::translate("HistoryView", "警告"),
+            (isDeleted ? QCoreApplication::translate("HistoryView", "测量文件 %1 无法删除：%2")
+                       : QCoreApplication::translate("HistoryView",
+                                                     "历史记录无法删除，测量文件 %1 保留：%2"))
+                .arg(path, database->lastError()),
+            QMessageBox::Ok);
+    return isDeleted;
 }
 
 } // namespace HistoryView

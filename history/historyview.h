@@ -26,7 +26,8 @@ void SetUp(QTableView *historyTable, Database *database, TableViewDelegate *dele
 void ApplyFilter(Database *database, const std::array<const QAbstractButton *, 4> &filterButtons);
 
 // Asks before deleting; on Yes deletes the row and its file and returns true
-// (the caller then re-applies the filter).
+// (the caller then re-applies the filter). A row or a file that cannot be
+// deleted is named in a warning with the reason; a row that stays gives false.
 bool ConfirmDelete(QWidget *parent, Database *database, const QModelIndex &index);
 
 } // namespace HistoryView

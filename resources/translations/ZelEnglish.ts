@@ -286,6 +286,18 @@ Flow: %2 m³/s</translation>
         <source>数据删除后不可恢复，是否删除本条记录？</source>
         <translation>Deleted data cannot be recovered. Delete this record?</translation>
     </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>测量文件 %1 无法删除：%2</source>
+        <translation>The measurement file %1 could not be deleted: %2</translation>
+    </message>
+    <message>
+        <source>历史记录无法删除，测量文件 %1 保留：%2</source>
+        <translation>The history row could not be deleted; the measurement file %1 is kept: %2</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
