@@ -63,11 +63,6 @@ bool FixedPoint32Checked(const QString &text, int scale, quint32 *out)
     return true;
 }
 
-double FixedPointToDouble(quint64 value, int scale)
-{
-    return double(value) / scale;
-}
-
 QByteArray U32ToBytes(quint32 value)
 {
     QByteArray bytes;

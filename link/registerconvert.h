@@ -27,9 +27,6 @@ bool IntegerChecked(const QString &text, u16 *out);
 // out of range.
 bool FixedPoint32Checked(const QString &text, int scale, quint32 *out);
 
-// Register value back to the displayed number.
-double FixedPointToDouble(quint64 value, int scale);
-
 // Big-endian register bytes for a write of several registers.
 QByteArray U32ToBytes(quint32 value);
 QByteArray U16ToBytes(u16 value);
