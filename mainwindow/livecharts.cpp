@@ -3,6 +3,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "runfileformat.h"
+
 #include "callout.h"
 #include "chart.h"
 #include "chartsetup.h"
@@ -115,7 +117,7 @@ void MainWindow::MainChartHoveredSlot(QPointF point, bool state)
         return;
     }
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(point.x()));
-    callout->ShowAt(point, format.arg(time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+    callout->ShowAt(point, format.arg(time.toString(QLatin1String(RunFileFormat::RowTimeFormat)),
                                       ChartSetup::ValueText(point.y())));
 }
 

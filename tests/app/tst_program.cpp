@@ -1,8 +1,9 @@
 // The built program as a station or an operator starts it: the usage, the
-// version and wrong command lines; the translation and the log taken from the
-// working folder; a headless measuring station ended from outside, its run
-// recovered at the next start, and kept alive across a lost link; the choices
-// remembered between starts.
+// version and wrong command lines; a signal at its first instant; the
+// translation and the log taken from the working folder; a headless measuring
+// station ended from outside (its history locked, a second program refused on
+// its folder), its run recovered at the next start, and kept alive across a
+// silent instrument and a lost link; the choices remembered between starts.
 #include "filebytes.h"
 #include "mainwindow.h"
 #include "simprocess.h"
@@ -86,7 +87,7 @@ private slots:
         const auto row = [](const char *args, int status, const QString &error = {}) {
             QTest::newRow(args) << QString(args).split(' ') << status << error;
         };
-        for (const char *args : {"--help", "-h", "--version", "-v", "--lang en -v"})
+        for (const char *args : {"--help", "-h", "--help-all", "--version", "-v", "--lang en -v"})
             row(args, 0);
         row("--bogus", 2, "radarflow: Unknown option 'bogus'.");
         row("COM3", 2, "radarflow: Unexpected argument 'COM3'.");
@@ -121,12 +122,36 @@ private slots:
         QCOMPARE(err.contains("\nUsage: "), status != 0);
         // The usage goes to standard output for --help, to standard error
         // after a wrong command line; its wording is the parser's own.
-        if (status != 0 || (!args[0].startsWith("-h") && args[0] != "--help"))
+        if (status != 0 || (!args[0].startsWith("-h") && !args[0].startsWith("--help")))
             QCOMPARE(out, status ? QString() : QString("radarflow " RADARFLOW_VERSION "\n"));
         else
             QVERIFY2(out.startsWith("Usage: "), qPrintable(out));
         // Printing leaves nothing behind.
-        QVERIFY(!QFile::exists(dir.filePath("log.txt")));
+        for (const char *name : {"log.txt", "database.db", "xml"})
+            QVERIFY2(!QFile::exists(dir.filePath(name)), name);
+    }
+
+    void signalAtStart()
+    {
+        // SIGTERM already waiting when the program begins, as if sent at its
+        // first instant: it ends the start before anything is made.
+        struct Blocked : QProcess
+        {
+            void setupChildProcess() override
+            {
+                sigset_t term;
+                sigemptyset(&term);
+                sigaddset(&term, SIGTERM);
+                sigprocmask(SIG_BLOCK, &term, nullptr);
+            }
+        } program;
+        const QString data = dir.filePath("signalled");
+        Start(program, {"--headless", "--data-dir", data}, dir.path());
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(!QFileInfo::exists(data));
     }
 
     void startsFromItsWorkingFolder()
@@ -138,7 +163,8 @@ private slots:
         QVERIFY(QFile::copy(RADARFLOW_QM_FILE, folder + "/ZelEnglish.qm"));
         const QDateTime started = QDateTime::currentDateTime().addMSecs(-999);
         QProcess program;
-        Start(program, {"--headless"}, folder);
+        // Headless needs no screen, whatever -platform asks for.
+        Start(program, {"--headless", "-platform", "xcb"}, folder);
         // An installed translation stays mapped into the program's memory.
         const QString maps = QStringLiteral("/proc/%1/maps").arg(program.processId());
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(maps).contains((folder + "/ZelEnglish.qm").toUtf8()),
@@ -149,6 +175,8 @@ private slots:
         const QString first = QString::fromUtf8(FileBytes(folder + "/log.txt")).section('\n', 0, 0);
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
         // The line's layout is the log's own test; here its time.
         const QDateTime stamp = QDateTime::fromString(first.mid(1, 19), "yyyy-MM-dd HH:mm:ss");
         QVERIFY2(started <= stamp && stamp <= seen, qPrintable(first));
@@ -157,9 +185,11 @@ private slots:
     void endedFromOutside_data()
     {
         QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGHUP") << int(SIGHUP);
-        QTest::newRow("SIGKILL") << int(SIGKILL);
+        QTest::addColumn<bool>("isHistoryLocked"); // by another program as the run ends
+        QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+        QTest::newRow("SIGTERM, history locked") << int(SIGTERM) << true;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+        QTest::newRow("SIGKILL") << int(SIGKILL) << false;
     }
     void endedFromOutside()
     {
@@ -167,6 +197,7 @@ private slots:
         // is started twice more in its folder, without a port: the first of
         // those recovers a killed run, the second changes nothing.
         QFETCH(int, signalNumber);
+        QFETCH(bool, isHistoryLocked);
         const bool isKilled = signalNumber == SIGKILL;
         const QString data = dir.filePath(QTest::currentDataTag());
         SimProcess sim(FastSim);
@@ -175,14 +206,43 @@ private slots:
         Start(station, StationArgs(sim.linkPath(), data), dir.path());
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 3, StationMs);
         const QString run = RunFile(data);
-        ::kill(pid_t(station.processId()), signalNumber);
-        QVERIFY(station.waitForFinished(10000));
+
+        // A second program on the folder is refused and changes nothing: the
+        // live run stays unfinished and unlisted.
+        QProcess second;
+        Start(second, {"--headless", "--data-dir", data}, dir.path());
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 2);
+        const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(refusal.count('\n') == 1 &&
+                     refusal.startsWith("radarflow: the data folder " + data + " is in use"),
+                 qPrintable(refusal));
+        QVERIFY(!FileBytes(run).contains("</Table>") &&
+                !FileBytes(data + "/log.txt").contains(" in use"));
+        QCOMPARE(HistoryRows(data), 0);
+
+        {
+            QSqlDatabase lock = QSqlDatabase::addDatabase("QSQLITE", "lock");
+            lock.setDatabaseName(data + "/database.db");
+            QVERIFY(!isHistoryLocked || (lock.open() && lock.exec("begin exclusive").isActive()));
+            ::kill(pid_t(station.processId()), signalNumber);
+            QVERIFY(station.waitForFinished(10000));
+            lock.close();
+        }
+        QSqlDatabase::removeDatabase("lock");
         QCOMPARE(station.exitStatus() == QProcess::NormalExit && station.exitCode() == 0,
                  !isKilled);
         QCOMPARE(FileBytes(run).contains("</Table>"), !isKilled);
-        QCOMPARE(HistoryRows(data), isKilled ? 0 : 1);
+        QCOMPARE(HistoryRows(data), isKilled || isHistoryLocked ? 0 : 1);
         const QString out = QString::fromUtf8(station.readAllStandardOutput());
         QVERIFY2(out.contains("已连接") && out.contains("测量结束") == !isKilled, qPrintable(out));
+        // The row not entered is said once, on standard error and in the log.
+        const QString err = QString::fromUtf8(station.readAllStandardError());
+        const QString notEntered = QStringLiteral("本次测量无法记入历史记录（%1）").arg(run);
+        QVERIFY2(isHistoryLocked ? err.count('\n') == 1 && err.contains(notEntered) : err.isEmpty(),
+                 qPrintable(err));
+        QCOMPARE(FileBytes(data + "/log.txt").contains("WARNING|" + notEntered.toUtf8()),
+                 isHistoryLocked);
 
         QByteArray afterRecovery;
         for (int start = 2; start <= 3; ++start) {
@@ -209,13 +269,16 @@ private slots:
 
     void reconnectsAndMeasuresAgain()
     {
+        // The instrument is silent at first: the version read is given up
+        // after 9 s, and the port reopened 5 s later.
         SimProcess first(FastSim);
-        QVERIFY2(first.isReady(), qPrintable(first.errorString()));
+        QVERIFY2(first.isReady() && first.command("silent-next 3"),
+                 qPrintable(first.errorString()));
         const QString data = dir.filePath("reconnect");
         QProcess station;
         Start(station, StationArgs(first.linkPath(), data), dir.path());
         // Two samples: a run worth recording.
-        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 2, StationMs);
+        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 2, 2 * StationMs);
         first.stop();
         // The instrument back on the same link, paced like a 9600-baud line
         // whose answers come in pieces: a second run starts by itself.
@@ -232,12 +295,22 @@ private slots:
         std::sort(gaps.begin(), gaps.end());
         QVERIFY2(gaps.size() == 11 && gaps[5] < 100, qPrintable(QString::number(gaps.value(5))));
         QCOMPARE(HistoryRows(data), 1);
+        // The first answer after the silence connects; only the link that
+        // had answered before comes back as reconnected.
         const QString out = QString::fromUtf8(station.readAllStandardOutput());
         const int lost = out.indexOf("连接中断");
-        QVERIFY2(out.indexOf("测量结束") >= 0 && lost > 0 && out.indexOf("已重新连接") > lost,
+        QVERIFY2(out.indexOf("测量结束") >= 0 && lost > out.indexOf("已连接") &&
+                     out.indexOf("已重新连接") > lost && out.count("已重新连接") == 1,
                  qPrintable(out));
-        // Nothing waited for an answer, and nothing needed one.
-        QCOMPARE(station.readAllStandardError(), QByteArray());
+        // The silence and its end, once each; nothing waited for an answer.
+        const QStringList err =
+            QString::fromUtf8(station.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        const QString port = first.linkPath();
+        QVERIFY2(err.size() == 2 &&
+                     err[0].endsWith(
+                         QString("串口 %1 无应答：消息接收超时，每 5 秒重新连接").arg(port)) &&
+                     err[1].endsWith(QString("串口 %1 的仪器已应答").arg(port)),
+                 qPrintable(err.join('\n')));
         station.kill();
         station.waitForFinished();
     }
