@@ -2,6 +2,7 @@
 // history that is damaged, locked, read-only or in a folder that cannot be
 // written at the start, and a disk that fills during a run. Damaged run files opened
 // from the history: see the detail dialog's suite.
+#include "database.h"
 #include "filebytes.h"
 #include "loghandler.h"
 #include "windowbench.h"
@@ -11,33 +12,8 @@
 #include <QtWidgets>
 
 #include <csignal>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
-
-namespace {
-
-const char *const CreateHistory =
-    "create table history(id integer primary key autoincrement,startTime varchar(30),"
-    "durationTime varchar(20),count int,min varchar(10),max varchar(10),average varchar(10),"
-    "filePath varchar(256),operation varchar(1))";
-
-// chattr +i: the one way to keep root from writing a file.
-bool SetImmutable(const char *path, bool isOn)
-{
-    const int fd = ::open(path, O_RDONLY);
-    int flags = 0;
-    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = isOn ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return ok;
-}
-
-} // namespace
 
 class tst_Storage : public QObject
 {
@@ -87,12 +63,12 @@ private slots:
             if (fault == "locked")
                 QVERIFY(query.exec("create table t(x)") && query.exec("begin exclusive") &&
                         query.exec("insert into t values(1)"));
-            // Root writes any file but an immutable one.
-            if (fault == "read-only file") {
-                QVERIFY(query.exec(CreateHistory));
-                QVERIFY(QFile::setPermissions("database.db", QFile::ReadOwner) &&
-                        (::geteuid() != 0 || SetImmutable("database.db", true)));
-            }
+            // A sound history; root writes any file but an immutable one.
+            if (fault == "read-only file")
+                QVERIFY(
+                    std::make_unique<Database>() &&
+                    QFile::setPermissions("database.db", QFile::ReadOwner) &&
+                    (::geteuid() != 0 || QProcess::execute("chattr", {"+i", "database.db"}) == 0));
             // Root writes into any folder but one of a read-only file system.
             if (fault == "read-only")
                 QVERIFY(
@@ -133,10 +109,9 @@ private slots:
         }
         QSqlDatabase::removeDatabase("other");
         QDir::setCurrent(home);
-        if (fault == "read-only file") {
-            QVERIFY(::geteuid() != 0 || SetImmutable("database.db", false));
-            QFile::setPermissions("database.db", QFile::ReadOwner | QFile::WriteOwner);
-        }
+        if (fault == "read-only file")
+            QVERIFY(QFile::setPermissions("database.db", QFile::ReadOwner | QFile::WriteOwner) &&
+                    (::geteuid() != 0 || QProcess::execute("chattr", {"-i", "database.db"}) == 0));
         QFile::setPermissions(readOnly.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Kept aside, never deleted; the next start finds a sound history.
