@@ -8,6 +8,7 @@
 #include "runfile.h"
 #include "runfileformat.h"
 #include "runseries.h"
+#include "storagelog.h"
 
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -93,14 +94,14 @@ void DetailInfo::LoadFile()
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "Open file failed";
-        qDebug() << file.errorString();
+        qCDebug(lcStorage) << "Open file failed";
+        qCDebug(lcStorage) << file.errorString();
         ShowWarning(QFile::exists(fileName)
                         ? tr("测量文件无法读取：%1\n%2").arg(fileName, file.errorString())
                         : tr("测量文件不存在：%1").arg(fileName));
         return;
     }
-    qDebug() << fileName << "open file success";
+    qCDebug(lcStorage) << fileName << "open file success";
     const RunFile content = RunFile::Read(&file);
     file.close();
 
@@ -148,7 +149,7 @@ void DetailInfo::LoadFile()
     // What could be read stays plotted; the operator learns what could not.
     QStringList problems;
     if (!content.isComplete) {
-        qDebug() << "error: " << content.errorString;
+        qCDebug(lcStorage) << "error: " << content.errorString;
         problems << tr("文件不完整或已损坏（%1）").arg(content.errorString);
     }
     if (content.unreadableRows > 0)

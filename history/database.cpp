@@ -1,4 +1,5 @@
 #include "database.h"
+#include "storagelog.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -41,7 +42,7 @@ const char *const BusyTimeout = "QSQLITE_BUSY_TIMEOUT=2000";
 Database::Database(QObject *parent) : QObject(parent)
 {
     if (!QSqlDatabase::drivers().contains(QStringLiteral("QSQLITE")))
-        qDebug() << "Unable to load database";
+        qCDebug(lcStorage) << "Unable to load database";
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(QString::fromLatin1(FileName));
     db.setConnectOptions(QString::fromLatin1(BusyTimeout));
@@ -189,7 +190,7 @@ bool Database::insertRecord(const HistoryRecord &record)
     insert.addBindValue(record.filePath);
     if (!insert.exec()) {
         lastErrorText = insert.lastError().text();
-        qDebug() << "history row not entered:" << lastErrorText;
+        qCDebug(lcStorage) << "history row not entered:" << lastErrorText;
         return false;
     }
     return true;
@@ -201,7 +202,7 @@ void Database::SetModelQuery(const QString &statement)
         getModel();
     model->setQuery(statement);
     if (model->lastError().isValid())
-        qDebug() << "history selection failed:" << model->lastError().text();
+        qCDebug(lcStorage) << "history selection failed:" << model->lastError().text();
 }
 
 void Database::queryLastWeek()
@@ -262,13 +263,13 @@ bool Database::deleteRowFromTable(QModelIndex index)
     // file that no longer exists because the delete failed.
     if (!remove.exec()) {
         lastErrorText = remove.lastError().text();
-        qDebug() << "history row not deleted:" << lastErrorText;
+        qCDebug(lcStorage) << "history row not deleted:" << lastErrorText;
         return false;
     }
     QFile file(record.value(QStringLiteral("filePath")).toString());
     if (file.exists() && !file.remove()) {
         lastErrorText = file.errorString();
-        qDebug() << "measurement file not deleted:" << file.fileName() << lastErrorText;
+        qCDebug(lcStorage) << "measurement file not deleted:" << file.fileName() << lastErrorText;
     }
     return true;
 }

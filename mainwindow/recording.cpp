@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "database.h"
+#include "storagelog.h"
 
 #include <QDebug>
 #include <QDir>
@@ -116,7 +117,7 @@ void MainWindow::RecoverUnfinishedRuns()
             qWarning() << "run not recovered:" << path << error;
         const bool isEntered = record && !isListed && database->insertRecord(*record);
         if (isChanged || isEntered) {
-            qDebug() << "run recovered:" << path;
+            qCDebug(lcStorage) << "run recovered:" << path;
             ++recovered;
         }
     }

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "linklog.h"
 #include "modbusanswer.h"
 #include "msgprocessthread.h"
 
@@ -382,7 +383,7 @@ void MainWindow::WriteSerial(QByteArray array)
         return;
     lastSendFrame = array;
     ptSerialPort->write(array);
-    qDebug() << "write:" << array.toHex();
+    qCDebug(lcLink) << "write:" << array.toHex();
 }
 
 void MainWindow::SendMsgSucceedSlot()
@@ -417,7 +418,7 @@ void MainWindow::RecvTimeoutSlot()
 {
     ++resendCount;
     if (resendCount <= MaxResends) {
-        qDebug() << "Resend:" << resendCount;
+        qCDebug(lcLink) << "Resend:" << resendCount;
         WriteSerial(lastSendFrame);
         return;
     }
@@ -487,7 +488,7 @@ void MainWindow::CloseFrame()
     const int n = data.size();
 
     if (!(isSpeedFreqPending || isLevelFreqPending) || n < SpectrumMinBytes) {
-        qDebug() << "Receive:" << data.toHex();
+        qCDebug(lcLink) << "Receive:" << data.toHex();
         emit ModbusEncoding(data, u16(qMin(n, 0xFFFF)));
         return;
     }
@@ -495,11 +496,10 @@ void MainWindow::CloseFrame()
     QByteArray spectrum;
     const quint8 ucDevAddr = ChosenDevAddr();
     if (quint8(data.at(0)) == ucDevAddr) {
-        qDebug() << "dev addr:" << ucDevAddr;
         emit ModbusEncoding(data, SpectrumEchoLen);
         spectrum = data.mid(SpectrumEchoLen);
     } else {
-        qDebug() << data.toHex() << n;
+        qCDebug(lcLink) << data.toHex() << n;
         spectrum = data;
     }
     if (isSpeedFreqPending)

@@ -4,6 +4,7 @@
 
 #include "runfile.h"
 #include "runfileformat.h"
+#include "storagelog.h"
 
 #include <QDebug>
 #include <QDir>
@@ -93,7 +94,7 @@ QString MeasurementFile::XmlFolder(bool isCreating)
         dir.mkdir(FolderName);
     // Without a usable "xml" folder the working directory takes its place.
     if (!dir.cd(FolderName))
-        qDebug() << "xml folder unusable, recording in" << dir.absolutePath();
+        qCDebug(lcStorage) << "xml folder unusable, recording in" << dir.absolutePath();
     return dir.absolutePath();
 }
 
@@ -105,12 +106,12 @@ void MeasurementFile::InstallTemplate(const QString &folder, const QString &name
     QFile source(QLatin1String(RunFileFormat::TemplateResources) + name);
     QSaveFile target(path);
     if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) {
-        qDebug() << "cannot install template" << path << target.errorString();
+        qCDebug(lcStorage) << "cannot install template" << path << target.errorString();
         return;
     }
     target.write(source.readAll());
     if (!target.commit())
-        qDebug() << "cannot install template" << path << target.errorString();
+        qCDebug(lcStorage) << "cannot install template" << path << target.errorString();
 }
 
 bool MeasurementFile::AppendTemplateFile(QFile *dest, const QString &templatePath)
@@ -149,7 +150,7 @@ bool MeasurementFile::OpenFreeFile(const QString &folder, const QString &baseNam
             break;
     }
     lastError = xmlFile ? xmlFile->errorString() : QStringLiteral("no free file name");
-    qDebug() << lastError;
+    qCDebug(lcStorage) << lastError;
     xmlFile.reset();
     return false;
 }
@@ -169,7 +170,7 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     // not land anywhere else.
     if (QDir::currentPath().isEmpty()) {
         lastError = QStringLiteral("working directory unavailable");
-        qDebug() << lastError;
+        qCDebug(lcStorage) << lastError;
         return false;
     }
     const QString folder = XmlFolder(true);
@@ -183,7 +184,7 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
         return false;
 
     if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + HeadName))
-        qDebug() << "Copy excel head failed";
+        qCDebug(lcStorage) << "Copy excel head failed";
 
     xmlWriter = std::make_unique<QXmlStreamWriter>(xmlFile.get());
     xmlWriter->setAutoFormatting(true);
@@ -240,7 +241,7 @@ bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double 
     // A write cut short gives no reason; trying the rest once more does.
     xmlFile->flush();
     lastError = xmlFile->errorString();
-    qDebug() << "measurement row not written:" << historyRecord.filePath << lastError;
+    qCDebug(lcStorage) << "measurement row not written:" << historyRecord.filePath << lastError;
     const QString path = xmlFile->fileName();
     xmlFile->close();
     QFile::resize(path, wholeRows);
@@ -255,13 +256,12 @@ bool MeasurementFile::AppendEnd(QFile *file, QString *error)
     const QString folder = XmlFolder(false);
     InstallTemplate(folder, TailName);
     const QString tailPath = folder + QLatin1Char('/') + TailName;
-    qDebug() << tailPath;
     // What the writer would put out on closing the table, then the tail.
     const bool isClosed = file->write("\n" + TableEnd) == TableEnd.size() + 1 && file->flush();
     if (isClosed && AppendTemplateFile(file, tailPath))
         return true;
     if (isClosed)
-        qDebug() << "Copy excel tail failed";
+        qCDebug(lcStorage) << "Copy excel tail failed";
     *error = file->error() != QFileDevice::NoError ? file->errorString()
                                                    : QStringLiteral("Copy excel tail failed");
     // A part of an end would pass for a finished file; without it the file
@@ -302,7 +302,8 @@ std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &start
         isFinished = false;
     }
     if (!isFinished)
-        qDebug() << "measurement file not finished:" << historyRecord.filePath << lastError;
+        qCDebug(lcStorage) << "measurement file not finished:" << historyRecord.filePath
+                           << lastError;
 
     historyRecord.durationTime = DurationText(startTime.secsTo(endTime));
     historyRecord.count = xmlFileRowCount;
@@ -315,27 +316,26 @@ bool MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "open xml file error";
+        qCDebug(lcStorage) << "open xml file error";
         return false;
     }
     QDomDocument document;
     QString message;
     int line = 0;
     if (!document.setContent(&file, false, &message, &line)) {
-        qDebug() << "setcontent error" << message << line;
+        qCDebug(lcStorage) << "setcontent error" << message << line;
         return false;
     }
     file.close();
 
     QDomElement table = document.elementsByTagName(QStringLiteral("Table")).at(0).toElement();
-    qDebug() << table.tagName();
     table.setAttribute(QStringLiteral("ss:ExpandedRowCount"), rowCount);
 
     // Written beside the recorded file and renamed over it: a crash or a
     // power cut at this moment leaves either the old or the new file whole.
     QSaveFile target(path);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        qDebug() << "open error!" << target.errorString();
+        qCDebug(lcStorage) << "open error!" << target.errorString();
         return false;
     }
     QTextStream out(&target);
@@ -343,7 +343,7 @@ bool MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
     document.save(out, 4, QDomNode::EncodingFromTextStream);
     out.flush();
     if (!target.commit()) {
-        qDebug() << "row count not saved:" << target.errorString();
+        qCDebug(lcStorage) << "row count not saved:" << target.errorString();
         return false;
     }
     return true;
