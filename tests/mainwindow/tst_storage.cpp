@@ -110,8 +110,8 @@ private slots:
         QSqlDatabase::removeDatabase("other");
         QDir::setCurrent(home);
         if (fault == "read-only file")
-            QVERIFY(QFile::setPermissions("database.db", QFile::ReadOwner | QFile::WriteOwner) &&
-                    (::geteuid() != 0 || QProcess::execute("chattr", {"-i", "database.db"}) == 0));
+            QVERIFY((::geteuid() != 0 || QProcess::execute("chattr", {"-i", "database.db"}) == 0) &&
+                    QFile::setPermissions("database.db", QFile::ReadOwner | QFile::WriteOwner));
         QFile::setPermissions(readOnly.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Kept aside, never deleted; the next start finds a sound history.
