@@ -167,7 +167,10 @@ QAbstractAxis *MakeAxis(const ChartSetup::Axis &spec, Chart *chart, Qt::Alignmen
     chart->addAxis(axis, alignment);
     if (auto *value = qobject_cast<QValueAxis *>(axis)) {
         value->setRange(spec.min, spec.max);
-        RoundTicks(value, spec.tickCount > 0 ? spec.tickCount : DefaultTickCount);
+        // Only a range that starts below 0 needs them: the framework's own
+        // ticks label a bottom of exactly 0 as "0.00".
+        if (spec.min < 0)
+            RoundTicks(value, spec.tickCount > 0 ? spec.tickCount : DefaultTickCount);
     }
     return axis;
 }
@@ -215,7 +218,11 @@ ChartSetup::Parts ChartSetup::Build(ChartView *view) const
     }
 
     parts.chart->legend()->hide();
-    parts.chart->setAnimationOptions(QChart::AllAnimations);
+    // The framework crashes animating an axis whose tick count changes with
+    // its range (round ticks): such charts animate their series only.
+    parts.chart->setAnimationOptions(axisY.kind == Axis::Kind::Value && axisY.min < 0
+                                         ? QChart::SeriesAnimations
+                                         : QChart::AllAnimations);
     if (isMoving)
         parts.chart->setAnimationDuration(AnimationMs);
     view->installChart(parts.chart);
