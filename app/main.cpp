@@ -9,6 +9,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QTranslator>
@@ -19,13 +20,20 @@ namespace {
 
 // --lang en takes the translation built into the program, --lang zh none;
 // otherwise ZelEnglish.qm in the data folder switches to English when present.
-void LoadTranslation(QTranslator &translator, const QString &language, const QString &dataDir)
+// The Chinese interface takes Qt's own Chinese texts (the file dialog, the
+// standard buttons, the edit menus) from the system's Qt translations.
+void LoadTranslation(QTranslator &translator, QTranslator &qtTranslator, const QString &language,
+                     const QString &dataDir)
 {
-    if (language == QLatin1String("en"))
-        translator.load(QStringLiteral(":/i18n/ZelEnglish.qm"));
-    else if (language.isEmpty())
+    if (language == QLatin1String("en") && translator.load(QStringLiteral(":/i18n/ZelEnglish.qm")))
+        return;
+    if (language.isEmpty() &&
         translator.load(QDir(dataDir.isEmpty() ? QStringLiteral(".") : dataDir)
-                            .filePath(QStringLiteral("ZelEnglish.qm")));
+                            .filePath(QStringLiteral("ZelEnglish.qm"))))
+        return;
+    const QString qtDir = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    if (!qtTranslator.load(QStringLiteral("qtbase_zh_CN"), qtDir))
+        qWarning() << "Qt's Chinese translation not found in" << qtDir;
 }
 
 // Every relative file of the program (log.txt, database.db, xml/) lives in
@@ -183,8 +191,10 @@ int main(int argc, char *argv[])
     // usage is printed in the chosen language.
     const CommandLine untranslated(app.arguments());
     QTranslator translator;
+    QTranslator qtTranslator;
     if (!untranslated.IsDone())
-        LoadTranslation(translator, untranslated.Language(), untranslated.DataDir());
+        LoadTranslation(translator, qtTranslator, untranslated.Language(), untranslated.DataDir());
+    app.installTranslator(&qtTranslator);
     app.installTranslator(&translator);
     const CommandLine commandLine(app.arguments());
     if (commandLine.IsDone()) {

@@ -1,4 +1,5 @@
 #include "shutdownsignals.h"
+#include "windowlog.h"
 
 #include <QDebug>
 #include <QSocketNotifier>
@@ -83,7 +84,7 @@ ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
     // A signal that came during start-up is already waiting in the socket.
     notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &ShutdownSignals::ReadSignal);
-    qDebug() << "SIGTERM, SIGINT and SIGHUP end the program cleanly";
+    qCDebug(lcStation) << "SIGTERM, SIGINT and SIGHUP end the program cleanly";
 }
 
 ShutdownSignals::~ShutdownSignals()

@@ -27,9 +27,6 @@ public:
     explicit ShutdownSignals(QObject *parent = nullptr);
     ~ShutdownSignals() override;
 
-    // False when the handlers could not be installed (the reason is logged).
-    bool isInstalled() const { return notifier != nullptr; }
-
 signals:
     void received(int signalNumber);
 

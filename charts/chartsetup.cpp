@@ -15,11 +15,15 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 
+#include <cmath>
+
 using namespace QtCharts;
 
 namespace {
 
 constexpr int MarkerSize = 8;
+// As many ticks as the framework's value axis shows by default.
+constexpr int DefaultTickCount = 5;
 const QColor MarkerColour(32, 159, 223, 255);
 
 QFont AxisTitleFont()
@@ -111,6 +115,33 @@ private:
     QChart::AnimationOptions parkedOptions;
 };
 
+// The smallest of 1, 2, 2.5 and 5 times a power of ten that is at least step.
+double RoundStep(double step)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    for (double factor : {1.0, 2.0, 2.5, 5.0})
+        if (factor * power >= step * (1 - 1e-9))
+            return factor * power;
+    return 10 * power;
+}
+
+// Ticks at round multiples counted from 0, chosen anew whenever zoom or pan
+// change the range: a range that starts just below 0 (the detail charts' -0.0001,
+// which keeps the zeros off the axis line) labels its bottom tick "0", never
+// "-0.00", as ticks spread evenly from the range's own ends would.
+void RoundTicks(QValueAxis *axis, int tickCount)
+{
+    const auto fit = [axis, tickCount](qreal min, qreal max) {
+        const double step = (max - min) / qMax(tickCount - 1, 1);
+        if (std::isfinite(step) && step > 0)
+            axis->setTickInterval(RoundStep(step));
+    };
+    axis->setTickAnchor(0);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    QObject::connect(axis, &QValueAxis::rangeChanged, axis, fit);
+    fit(axis->min(), axis->max());
+}
+
 QAbstractAxis *MakeAxis(const ChartSetup::Axis &spec, Chart *chart, Qt::Alignment alignment)
 {
     QAbstractAxis *axis = nullptr;
@@ -134,12 +165,23 @@ QAbstractAxis *MakeAxis(const ChartSetup::Axis &spec, Chart *chart, Qt::Alignmen
         axis->setTitleFont(AxisTitleFont());
     }
     chart->addAxis(axis, alignment);
-    if (auto *value = qobject_cast<QValueAxis *>(axis))
+    if (auto *value = qobject_cast<QValueAxis *>(axis)) {
         value->setRange(spec.min, spec.max);
+        // Only a range that starts below 0 needs them: the framework's own
+        // ticks label a bottom of exactly 0 as "0.00".
+        if (spec.min < 0)
+            RoundTicks(value, spec.tickCount > 0 ? spec.tickCount : DefaultTickCount);
+    }
     return axis;
 }
 
 } // namespace
+
+QString ChartSetup::ValueText(double value, int precision)
+{
+    // -0.0 compares equal to 0 and leaves as 0, without its sign.
+    return QString::number(value == 0 ? 0.0 : value, 'g', precision);
+}
 
 ChartSetup ChartSetup::Live(const QString &timeTitle, const QString &valueTitle, double valueMax)
 {
@@ -176,7 +218,11 @@ ChartSetup::Parts ChartSetup::Build(ChartView *view) const
     }
 
     parts.chart->legend()->hide();
-    parts.chart->setAnimationOptions(QChart::AllAnimations);
+    // The framework crashes animating an axis whose tick count changes with
+    // its range (round ticks): such charts animate their series only.
+    parts.chart->setAnimationOptions(axisY.kind == Axis::Kind::Value && axisY.min < 0
+                                         ? QChart::SeriesAnimations
+                                         : QChart::AllAnimations);
     if (isMoving)
         parts.chart->setAnimationDuration(AnimationMs);
     view->installChart(parts.chart);

@@ -74,6 +74,10 @@ public:
 
     Parts Build(ChartView *view) const;
 
+    // A value as the charts' labels show it: the general format with
+    // precision significant digits, never a negative zero.
+    static QString ValueText(double value, int precision = 6);
+
     Axis axisX;
     Axis axisY;
     bool hasScatter = true;

@@ -8,6 +8,7 @@
 #include "runfile.h"
 #include "runfileformat.h"
 #include "runseries.h"
+#include "storagelog.h"
 
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -94,14 +95,14 @@ void DetailInfo::LoadFile()
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "Open file failed";
-        qDebug() << file.errorString();
+        qCDebug(lcStorage) << "Open file failed";
+        qCDebug(lcStorage) << file.errorString();
         ShowWarning(QFile::exists(fileName)
                         ? tr("测量文件无法读取：%1\n%2").arg(fileName, file.errorString())
                         : tr("测量文件不存在：%1").arg(fileName));
         return;
     }
-    qDebug() << fileName << "open file success";
+    qCDebug(lcStorage) << fileName << "open file success";
     const RunFile content = RunFile::Read(&file);
     file.close();
     PlotRun(content);
@@ -162,7 +163,7 @@ void DetailInfo::PlotRun(const RunFile &content)
     // What could be read stays plotted; the operator learns what could not.
     QStringList problems;
     if (!content.isComplete) {
-        qDebug() << "error: " << content.errorString;
+        qCDebug(lcStorage) << "error: " << content.errorString;
         problems << tr("文件不完整或已损坏（%1）").arg(content.errorString);
     }
     if (content.unreadableRows > 0)
@@ -226,7 +227,7 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(point.x()))
                              .toString(QLatin1String(RunFileFormat::RowTimeFormat));
-    plot->parts.callout->ShowAt(point, format.arg(time).arg(point.y(), 0, 'g', 6));
+    plot->parts.callout->ShowAt(point, format.arg(time, ChartSetup::ValueText(point.y())));
 }
 
 void DetailInfo::ExportFile()

@@ -1,4 +1,5 @@
 #include "database.h"
+#include "storagelog.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -43,7 +44,7 @@ const char *const BusyTimeout = "QSQLITE_BUSY_TIMEOUT=2000";
 Database::Database(QObject *parent) : QObject(parent)
 {
     if (!QSqlDatabase::drivers().contains(QStringLiteral("QSQLITE")))
-        qDebug() << "Unable to load database";
+        qCDebug(lcStorage) << "Unable to load database";
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(QString::fromLatin1(FileName));
     db.setConnectOptions(QString::fromLatin1(BusyTimeout));
@@ -66,6 +67,17 @@ Database::Database(QObject *parent) : QObject(parent)
     if (!isOpen) {
         problem = tr("历史记录不可用：%1").arg(reason);
         qWarning() << "open database failed" << reason;
+        return;
+    }
+    // SQLite opens a file it may not write read-only without a word; the
+    // first run's row would be the first to fail. A write that changes
+    // nothing tells it now.
+    QSqlQuery probe(QSqlDatabase::database(QSqlDatabase::defaultConnection, false));
+    if (!probe.exec(QStringLiteral("delete from history where 0"))) {
+        reason = probe.lastError().text();
+        qWarning() << "history database not writable:" << reason;
+        const QString runs = tr("历史数据库无法写入（%1），测量结果不会记入历史。").arg(reason);
+        problem = problem.isEmpty() ? runs : problem + QLatin1Char('\n') + runs;
     }
 }
 
@@ -235,7 +247,7 @@ bool Database::insertRecord(const HistoryRecord &record)
         lastErrorText = insert.lastError().text();
         isDamagedLater = insert.lastError().nativeErrorCode() == QLatin1String(Corrupt) ||
                          insert.lastError().nativeErrorCode() == QLatin1String(NotADatabase);
-        qDebug() << "history row not entered:" << lastErrorText;
+        qCDebug(lcStorage) << "history row not entered:" << lastErrorText;
         return false;
     }
     return true;
@@ -247,7 +259,7 @@ void Database::SetModelQuery(const QString &statement)
         getModel();
     model->setQuery(statement);
     if (model->lastError().isValid())
-        qDebug() << "history selection failed:" << model->lastError().text();
+        qCDebug(lcStorage) << "history selection failed:" << model->lastError().text();
 }
 
 void Database::queryLastWeek()
@@ -297,6 +309,7 @@ QString Database::filePathAt(int row) const
 
 bool Database::deleteRowFromTable(QModelIndex index)
 {
+    lastErrorText.clear();
     if (!model)
         return false;
     const QSqlRecord record = model->record(index.row());
@@ -307,11 +320,13 @@ bool Database::deleteRowFromTable(QModelIndex index)
     // file that no longer exists because the delete failed.
     if (!remove.exec()) {
         lastErrorText = remove.lastError().text();
-        qDebug() << "history row not deleted:" << lastErrorText;
+        qCDebug(lcStorage) << "history row not deleted:" << lastErrorText;
         return false;
     }
-    const QString path = CurrentPath(record.value(QStringLiteral("filePath")).toString());
-    if (QFile::exists(path) && !QFile::remove(path))
-        qDebug() << "measurement file not deleted:" << path;
+    QFile file(CurrentPath(record.value(QStringLiteral("filePath")).toString()));
+    if (file.exists() && !file.remove()) {
+        lastErrorText = file.errorString();
+        qCDebug(lcStorage) << "measurement file not deleted:" << file.fileName() << lastErrorText;
+    }
     return true;
 }

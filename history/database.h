@@ -32,14 +32,14 @@ public:
     // A file that is no database or holds another history table is put
     // aside under a new name, never deleted, and a fresh one is made. One
     // that stays locked or cannot be opened leaves the history unavailable;
-    // startupProblem() then says why.
+    // startupProblem() then says why. One that can be read but not written
+    // is shown, and startupProblem() says that runs will not be entered.
     explicit Database(QObject *parent = nullptr);
     ~Database() override;
 
     // Empty when the history opened as it should; otherwise what the operator
     // is told once at start.
     QString startupProblem() const { return problem; }
-    bool isAvailable() const { return isOpen; }
     // Why the last insert or delete failed.
     QString lastError() const { return lastErrorText; }
     // The measurement files the history lists, by file name (a run is known
@@ -75,7 +75,8 @@ public:
     QString filePathAt(int row) const;
     // Deletes the row under index, then its measurement file. The file
     // stays when the row could not be deleted; false then, and lastError()
-    // says why. The caller re-queries.
+    // says why. lastError() also tells a file that could not be deleted
+    // after its row; empty when both went. The caller re-queries.
     bool deleteRowFromTable(QModelIndex index);
 
 private:

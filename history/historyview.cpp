@@ -15,11 +15,15 @@ namespace HistoryView {
 void SetUp(QTableView *historyTable, Database *database, TableViewDelegate *delegate)
 {
     historyTable->setModel(database->getModel());
-    for (int column = 1; column <= 6; ++column)
-        historyTable->resizeColumnToContents(column);
+    // Sized by what they show whenever rows come or go (a table empty at
+    // start would otherwise cut the first start time); the file path takes
+    // what is left.
+    QHeaderView *header = historyTable->horizontalHeader();
+    for (int column = 1; column <= 6 && column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     // A history that could not be opened has no columns to lay out.
-    if (historyTable->model()->columnCount() > 7)
-        historyTable->horizontalHeader()->setSectionResizeMode(7, QHeaderView::Stretch);
+    if (header->count() > 7)
+        header->setSectionResizeMode(7, QHeaderView::Stretch);
     historyTable->setItemDelegate(delegate);
     historyTable->setSelectionMode(QAbstractItemView::SingleSelection);
     historyTable->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -58,8 +62,18 @@ bool ConfirmDelete(QWidget *parent, Database *database, const QModelIndex &index
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return false;
-    database->deleteRowFromTable(index);
-    return true;
+    const QString path = database->filePathAt(index.row());
+    const bool isDeleted = database->deleteRowFromTable(index);
+    // A row that stays, or a file left behind, is said, with the reason.
+    if (!database->lastError().isEmpty())
+        QMessageBox::warning(
+            parent, QCoreApplication::translate("HistoryView", "警告"),
+            (isDeleted ? QCoreApplication::translate("HistoryView", "测量文件 %1 无法删除：%2")
+                       : QCoreApplication::translate("HistoryView",
+                                                     "历史记录无法删除，测量文件 %1 保留：%2"))
+                .arg(path, database->lastError()),
+            QMessageBox::Ok);
+    return isDeleted;
 }
 
 } // namespace HistoryView

@@ -1,5 +1,7 @@
 #include "linkport.h"
 
+#include "linklog.h"
+
 #include <QDebug>
 #include <QSerialPort>
 #include <QTcpSocket>
@@ -63,6 +65,7 @@ bool LinkPort::Open(const QString &portName, QString *ptReason)
     Close();
     name = portName;
     isPermissionDenied = false;
+    serialError = 0;
     isLost = false;
     const bool isOk = IsNetworkName(name) ? OpenNetwork(ptReason) : OpenSerial(ptReason);
     if (!isOk) {
@@ -83,6 +86,7 @@ bool LinkPort::OpenSerial(QString *ptReason)
     ptSerial->setPortName(name);
     if (!ptSerial->open(QIODevice::ReadWrite)) {
         isPermissionDenied = ptSerial->error() == QSerialPort::PermissionError;
+        serialError = ptSerial->error();
         *ptReason = ptSerial->errorString();
         return false;
     }
@@ -98,8 +102,10 @@ bool LinkPort::OpenSerial(QString *ptReason)
     // closed; the first one is enough.
     connect(ptSerial, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) {
-                if (IsSerialLost(error))
+                if (IsSerialLost(error)) {
+                    serialError = error;
                     ReportLost(ptSerial->errorString());
+                }
             });
     return true;
 }
@@ -166,7 +172,7 @@ void LinkPort::Close()
 void LinkPort::ReadGateway()
 {
     const QByteArray bytes = ptSocket->readAll();
-    qDebug() << "MBAP receive:" << bytes.toHex();
+    qCDebug(lcLink) << "MBAP receive:" << bytes.toHex();
     for (const QByteArray &answer : framer.Feed(bytes))
         gatewayAnswers += answer;
     if (!gatewayAnswers.isEmpty())

@@ -56,6 +56,9 @@ public:
     bool CarriesSpectra() const { return kind != Kind::ModbusTcp; }
     // The open failed because the user may not use the serial port.
     bool IsPermissionDenied() const { return isPermissionDenied; }
+    // The serial port's QSerialPort::SerialPortError behind the last failed
+    // open or lost line; 0 (NoError) for a network port.
+    int SerialError() const { return serialError; }
 
     qint64 BytesAvailable() const;
     QByteArray Peek() const;
@@ -85,5 +88,6 @@ private:
     QByteArray gatewayAnswers;
     std::atomic<bool> isOpen{false};
     bool isPermissionDenied = false;
+    int serialError = 0;
     bool isLost = false;
 };

@@ -1,4 +1,5 @@
 #include "modbus.h"
+#include "linklog.h"
 
 #include <QDebug>
 
@@ -137,8 +138,8 @@ eMBException Modbus::MBEncoding(QByteArray byteArray, u16 usLen)
             return MB_EX_TRUNCATED;
         const quint8 request = function & ~FuncError;
         const quint8 code = quint8(byteArray.at(2));
-        qDebug() << "Modbus exception answer: function" << request << "code" << code
-                 << ExceptionText(code);
+        qCDebug(lcLink) << "Modbus exception answer: function" << request << "code" << code
+                        << ExceptionText(code);
         if (request == FuncWriteRegister)
             emit WriteSingleHoldingRegStatus(false, usWriteSingleAddr);
         else if (request == FuncWriteMultiple)
@@ -171,8 +172,6 @@ eMBException Modbus::MBEncoding(QByteArray byteArray, u16 usLen)
         if (usLen < FixedAnswerLen)
             return MB_EX_TRUNCATED;
         const u16 reg = WordAt(byteArray, 2);
-        const u16 value = WordAt(byteArray, 4);
-        qDebug() << "FuncWriteRegister" << reg << value << byteArray.size();
         emit WriteSingleHoldingRegStatus(true, usWriteSingleAddr);
         return reg == ModbusRegister::GetFreq70Reg ? MB_EX_NEED_RELEASE : MB_EX_NONE;
     }

@@ -50,7 +50,6 @@ public:
     explicit Modbus(quint8 ucDevAddr);
 
     void SetDevAddr(quint8 ucDevAddr);
-    quint8 DevAddr() const { return ucDevAddr; }
 
     void MBReadHoldingRegister(u16 usAddr, u16 usCount);
     void MBReadInputRegister(u16 usAddr, u16 usCount);

@@ -1,6 +1,7 @@
 #include "msgprocessthread.h"
 
 #include "linkport.h"
+#include "linklog.h"
 #include "modbus.h"
 
 #include <QDebug>
@@ -41,7 +42,7 @@ bool MsgProcessThread::OpenGate()
 void MsgProcessThread::ReleaseSemphore()
 {
     if (OpenGate())
-        qDebug() << "Manually release" << msgSemaphore.available();
+        qCDebug(lcLink) << "Manually release" << msgSemaphore.available();
 }
 
 void MsgProcessThread::Abandon()
@@ -112,10 +113,10 @@ void MsgProcessThread::ModbusEncoding(QByteArray byteArray, u16 usLen)
             OpenGate();
         }
     } else if (result == MB_EX_NEED_RELEASE) {
-        qDebug() << "Need release manually";
+        qCDebug(lcLink) << "Need release manually";
         emit RecvMsgSucceed();
     } else {
-        qDebug() << "Modbus encoding exception:" << result;
-        qDebug() << byteArray.toHex(' ');
+        qCDebug(lcLink) << "Modbus encoding exception:" << result;
+        qCDebug(lcLink) << byteArray.toHex(' ');
     }
 }

@@ -7,12 +7,15 @@ namespace RegisterConvert {
 namespace {
 
 // trunc(t x scale + 0.5) in 64 bits, or false for text that is not a number.
-bool ScaledInteger(const QString &text, int scale, qint64 *out)
+// *isNegative tells a t below 0 that the rounding made 0 (-0.01 x 100 + 0.5).
+bool ScaledInteger(const QString &text, int scale, qint64 *out, bool *isNegative = nullptr)
 {
     bool ok = false;
     const double t = text.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(t))
         return false;
+    if (isNegative)
+        *isNegative = t < 0;
     const double scaled = std::trunc(t * scale + 0.5);
     if (std::fabs(scaled) > 9.0e15)
         return false;
@@ -33,7 +36,8 @@ u16 FixedPointFromText(const QString &text, int scale)
 bool FixedPointChecked(const QString &text, int scale, u16 *out)
 {
     qint64 v = 0;
-    if (!ScaledInteger(text, scale, &v) || v < 0 || v > 0xFFFF)
+    bool isNegative = false;
+    if (!ScaledInteger(text, scale, &v, &isNegative) || isNegative || v > 0xFFFF)
         return false;
     *out = u16(v);
     return true;
@@ -52,15 +56,11 @@ bool IntegerChecked(const QString &text, u16 *out)
 bool FixedPoint32Checked(const QString &text, int scale, quint32 *out)
 {
     qint64 v = 0;
-    if (!ScaledInteger(text, scale, &v) || v < 0 || v > qint64(0xFFFFFFFFu))
+    bool isNegative = false;
+    if (!ScaledInteger(text, scale, &v, &isNegative) || isNegative || v > qint64(0xFFFFFFFFu))
         return false;
     *out = quint32(v);
     return true;
-}
-
-double FixedPointToDouble(quint64 value, int scale)
-{
-    return double(value) / scale;
 }
 
 QByteArray U32ToBytes(quint32 value)

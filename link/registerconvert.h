@@ -15,18 +15,17 @@ namespace RegisterConvert {
 u16 FixedPointFromText(const QString &text, int scale);
 
 // Like FixedPointFromText, but false (and *out untouched) when the text is
-// not a number or its scaled value does not fit an unsigned register.
+// not a number, is negative (also -0.001, which rounds to 0) or its scaled
+// value does not fit an unsigned register.
 bool FixedPointChecked(const QString &text, int scale, u16 *out);
 
 // The same for a plain integer register: false when the text is not a whole
 // number from 0 to 65535.
 bool IntegerChecked(const QString &text, u16 *out);
 
-// A scaled 32-bit value (the distance in millimetres); false when out of range.
+// A scaled 32-bit value (the distance in millimetres); false when negative or
+// out of range.
 bool FixedPoint32Checked(const QString &text, int scale, quint32 *out);
-
-// Register value back to the displayed number.
-double FixedPointToDouble(quint64 value, int scale);
 
 // Big-endian register bytes for a write of several registers.
 QByteArray U32ToBytes(quint32 value);

@@ -52,7 +52,9 @@ void MainWindow::FreqChartHoveredSlot(QPointF point, bool state)
         speedFreqCallout->hide();
         return;
     }
-    speedFreqCallout->ShowAt(point, tr("X: %1 \nY: %2").arg(point.x()).arg(point.y()));
+    speedFreqCallout->ShowAt(
+        point, tr("X: %1 \nY: %2")
+                   .arg(ChartSetup::ValueText(point.x()), ChartSetup::ValueText(point.y())));
 }
 
 void MainWindow::on_pushButtonGetFreq70_clicked()

@@ -117,9 +117,8 @@ void MainWindow::MainChartHoveredSlot(QPointF point, bool state)
         return;
     }
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(point.x()));
-    callout->ShowAt(
-        point,
-        format.arg(time.toString(QLatin1String(RunFileFormat::RowTimeFormat))).arg(point.y()));
+    callout->ShowAt(point, format.arg(time.toString(QLatin1String(RunFileFormat::RowTimeFormat)),
+                                      ChartSetup::ValueText(point.y())));
 }
 
 void MainWindow::on_pushButtonMaxSpeed_clicked()

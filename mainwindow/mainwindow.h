@@ -176,6 +176,7 @@ private:
     QString NoUsablePortText() const;
     QString OpenFailureText(const QString &portName, const LinkPort &port,
                             const QString &reason) const;
+    QString PortErrorText(const LinkPort &port, const QString &reason) const;
 
     // Unattended station: keeping the link alive
     void ConnectStation();

@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "runfileformat.h"
+#include "windowlog.h"
 
 #include <QDebug>
 #include <QMessageBox>
@@ -77,7 +78,7 @@ void MainWindow::HandleAutoRunTimeout()
     // Ticks that come while an answer is awaited are dropped, not queued:
     // after an outage they would all go out at once.
     if (isPollPending || recvTimeoutTimer.isActive()) {
-        qDebug() << "poll skipped: a request is outstanding";
+        qCDebug(lcMeasurement) << "poll skipped: a request is outstanding";
         return;
     }
     isPollPending = true;
@@ -119,8 +120,6 @@ void MainWindow::InputRegisterUpdate(ModbusRegister *)
     const double discharge = double(dischargeRaw) / (isOldScaling ? 100.0 : 1000.0);
     ui->curQuantity->setText(QStringLiteral("%1 m³/s").arg(quantity));
     ui->dischargeCount->setText(QStringLiteral("%1 m³").arg(discharge));
-    qDebug() << ModbusRegister::GetInputReg(5) << ModbusRegister::GetInputReg(6)
-             << ModbusRegister::GetInputReg(7) << dischargeRaw << discharge;
 
     const int speedStrength = ModbusRegister::GetInputReg(8);
     const int levelStrength = ModbusRegister::GetInputReg(9);

@@ -6,6 +6,7 @@
 
 #include "modbusregister.h"
 #include "settingstable.h"
+#include "windowlog.h"
 
 #include <QDebug>
 
@@ -62,7 +63,7 @@ void MainWindow::ConnectSettings()
 
 void MainWindow::ReadAllRegVal()
 {
-    qDebug() << "HoldingRegCount: " << usHoldingRegCount;
+    qCDebug(lcMeasurement) << "HoldingRegCount: " << usHoldingRegCount;
     if (!CheckPortOrWarn())
         return;
     refusedReads.clear();
@@ -115,7 +116,7 @@ void MainWindow::SingleHoldingRegisterUpdate(u16 usRegister, QByteArray data)
     if (usRegister != ModbusRegister::DevVersionReg || data.size() < 2)
         return;
     const u16 v = u16(quint8(data.at(0)) << 8 | quint8(data.at(1)));
-    qDebug() << "version:" << v;
+    qCDebug(lcMeasurement) << "version:" << v;
     usDevVersion = v;
     usHoldingRegCount = ModbusRegister::HoldingRegCountForVersion(v, usHoldingRegCount);
     // An answer that arrives after the port was closed starts nothing.

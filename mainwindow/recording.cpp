@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "database.h"
+#include "storagelog.h"
 
 #include <QDebug>
 #include <QDir>
@@ -169,10 +170,10 @@ void MainWindow::RecoverUnfinishedRuns()
             break;
         case MeasurementFile::Recovery::Finished:
             ++recovered;
-            qDebug() << "run recovered:" << path;
+            qCDebug(lcStorage) << "run recovered:" << path;
             break;
         case MeasurementFile::Recovery::Removed:
-            qDebug() << "run of fewer than 2 rows removed:" << path;
+            qCDebug(lcStorage) << "run of fewer than 2 rows removed:" << path;
             break;
         case MeasurementFile::Recovery::CutHead:
             damaged << (recovery.movedTo.isEmpty()

@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "linkport.h"
+#include "linklog.h"
 #include "modbusanswer.h"
 #include "msgprocessthread.h"
 
@@ -165,7 +166,37 @@ QString MainWindow::OpenFailureText(const QString &portName, const LinkPort &por
         return tr("没有打开串口 %1 的权限。请把用户加入 %2 组（sudo usermod -aG %2 "
                   "$USER），重新登录后再试")
             .arg(portName, DeviceGroup(path));
-    return tr("串口 %1 打开失败：%2").arg(portName, reason);
+    qWarning() << "open failed:" << portName << port.SerialError() << reason;
+    return tr("串口 %1 打开失败：%2").arg(portName, PortErrorText(port, reason));
+}
+
+// The serial port's own texts are the system's, in English whatever the
+// interface's language: the operator reads the kind of fault, the log the
+// system's words. A network port's reasons are Qt's own, translated by Qt.
+QString MainWindow::PortErrorText(const LinkPort &port, const QString &reason) const
+{
+    switch (port.SerialError()) {
+    case QSerialPort::DeviceNotFoundError:
+        return tr("串口设备不存在");
+    case QSerialPort::PermissionError:
+        return tr("没有权限，或串口已被其他程序占用");
+    case QSerialPort::OpenError:
+        return tr("串口已经打开");
+    case QSerialPort::NotOpenError:
+        return tr("串口没有打开");
+    case QSerialPort::WriteError:
+        return tr("写入串口出错");
+    case QSerialPort::ReadError:
+        return tr("读取串口出错");
+    case QSerialPort::ResourceError:
+        return tr("串口设备已拔出或不可用");
+    case QSerialPort::UnsupportedOperationError:
+        return tr("串口不支持此操作");
+    case QSerialPort::TimeoutError:
+        return tr("串口操作超时");
+    default:
+        return reason;
+    }
 }
 
 bool MainWindow::OpenConnection(QString *ptWhy)
@@ -300,13 +331,14 @@ void MainWindow::CloseConnection()
         ui->pushButtonAutoRun70->click();
 }
 
-void MainWindow::HandlePortLost(const QString &reason)
+void MainWindow::HandlePortLost(const QString &systemReason)
 {
     auto *port = qobject_cast<LinkPort *>(sender());
     if (!isPortOpen || port != ptSerialPort)
         return;
     const QString portName = port->Name();
-    qWarning() << "port error:" << portName << reason;
+    qWarning() << "port error:" << portName << port->SerialError() << systemReason;
+    const QString reason = PortErrorText(*port, systemReason);
     disconnect(port, nullptr, this, nullptr);
     // Closing deletes the port, which must not happen inside its own signal.
     QMetaObject::invokeMethod(
@@ -333,7 +365,7 @@ void MainWindow::WriteSerial(QByteArray array)
     if (!IsPortReady())
         return;
     lastSendFrame = array;
-    qDebug() << "write:" << ptSerialPort->Write(array).toHex();
+    qCDebug(lcLink) << "write:" << ptSerialPort->Write(array).toHex();
 }
 
 void MainWindow::SendMsgSucceedSlot()
@@ -368,13 +400,13 @@ void MainWindow::RecvTimeoutSlot()
 {
     ++resendCount;
     if (resendCount <= MaxResends) {
-        qDebug() << "Resend:" << resendCount;
+        qCDebug(lcLink) << "Resend:" << resendCount;
         // Half an answer kept over the network belongs to the request before.
         if (IsPortReady() && ptSerialPort->PortKind() != LinkPort::Kind::Serial) {
             readSerialTimer.stop();
             const QByteArray stale = ptSerialPort->ReadAll();
             if (!stale.isEmpty())
-                qDebug() << "dropped:" << stale.toHex();
+                qCDebug(lcLink) << "dropped:" << stale.toHex();
             ConnectReadyRead();
         }
         WriteSerial(lastSendFrame);
@@ -451,7 +483,7 @@ void MainWindow::CloseFrame()
     const int n = data.size();
 
     if (!(isSpeedFreqPending || isLevelFreqPending) || n < SpectrumMinBytes) {
-        qDebug() << "Receive:" << data.toHex();
+        qCDebug(lcLink) << "Receive:" << data.toHex();
         emit ModbusEncoding(data, u16(qMin(n, 0xFFFF)));
         return;
     }
@@ -459,11 +491,10 @@ void MainWindow::CloseFrame()
     QByteArray spectrum;
     const quint8 ucDevAddr = ChosenDevAddr();
     if (quint8(data.at(0)) == ucDevAddr) {
-        qDebug() << "dev addr:" << ucDevAddr;
         emit ModbusEncoding(data, SpectrumEchoLen);
         spectrum = data.mid(SpectrumEchoLen);
     } else {
-        qDebug() << data.toHex() << n;
+        qCDebug(lcLink) << data.toHex() << n;
         spectrum = data;
     }
     if (isSpeedFreqPending)

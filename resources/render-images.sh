@@ -19,13 +19,6 @@ png() {
     rsvg-convert -w "$2" -h "$3" "${4:-$src/$1.svg}" -o "$out/$1.png"
 }
 
-# The unlabelled channel pictures are the labelled ones with the dimension group left out,
-# so the two can never drift apart.
-plain() {
-    sed '/<!-- dims -->/,/<!-- \/dims -->/d' "$src/$2.svg" > "$tmp/$1.svg"
-    png "$1" 550 560 "$tmp/$1.svg"
-}
-
 # ico NAME LARGE SMALL: a Windows icon with every usual size; the small sizes use the simplified mark.
 ico() {
     for s in 16 24; do rsvg-convert -w $s -h $s "$src/$3.svg" -o "$tmp/$1-$s.png"; done
@@ -42,16 +35,10 @@ png "done" 32 32
 png error 32 32
 png update 32 32
 png delete 25 25
-png delete1 25 25
-png arrow_up 16 16
-png arrow_down 16 16
 
 png circle-e 550 560
 png rectangle-e 550 560
 png u-e 550 560
-plain circle circle-e
-plain rectangle rectangle-e
-plain combination u-e
 
 # hicolor SIZE SOURCE: the desktop's application icon at one size, named after the program.
 hicolor() {
@@ -59,9 +46,7 @@ hicolor() {
 }
 
 png logo 64 64
-png ExeLogo 256 256 "$src/logo.svg"
 ico app logo logo-small
-ico logo-n logo-n logo-n-small
 mkdir -p "$here/icons"
 for s in 16 24; do hicolor $s logo-small; done
 for s in 32 48 64 128 256; do hicolor $s logo; done

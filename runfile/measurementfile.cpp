@@ -5,6 +5,7 @@
 #include "checkedfile.h"
 #include "runfile.h"
 #include "runfileformat.h"
+#include "storagelog.h"
 
 #include <QDebug>
 #include <QDir>
@@ -127,7 +128,7 @@ QString MeasurementFile::XmlFolder(bool isCreating)
         dir.mkdir(FolderName);
     // Without a usable "xml" folder the working directory takes its place.
     if (!dir.cd(FolderName))
-        qDebug() << "xml folder unusable, recording in" << dir.absolutePath();
+        qCDebug(lcStorage) << "xml folder unusable, recording in" << dir.absolutePath();
     return dir.absolutePath();
 }
 
@@ -139,7 +140,7 @@ void MeasurementFile::InstallTemplate(const QString &folder, const QString &name
     QFile source(QLatin1String(RunFileFormat::TemplateResources) + name);
     QString error;
     if (!source.open(QIODevice::ReadOnly) || !CheckedFile::Replace(path, source.readAll(), &error))
-        qDebug() << "cannot install template" << path << error;
+        qCDebug(lcStorage) << "cannot install template" << path << error;
 }
 
 bool MeasurementFile::AppendTemplateFile(QFile *dest, const QString &templatePath)
@@ -178,7 +179,7 @@ bool MeasurementFile::OpenFreeFile(const QString &folder, const QString &baseNam
             break;
     }
     lastError = xmlFile ? xmlFile->errorString() : QStringLiteral("no free file name");
-    qDebug() << lastError;
+    qCDebug(lcStorage) << lastError;
     xmlFile.reset();
     return false;
 }
@@ -198,7 +199,7 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     // not land anywhere else.
     if (QDir::currentPath().isEmpty()) {
         lastError = QStringLiteral("working directory unavailable");
-        qDebug() << lastError;
+        qCDebug(lcStorage) << lastError;
         return false;
     }
     const QString folder = XmlFolder(true);
@@ -213,7 +214,7 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
 
     if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + HeadName) &&
         xmlFile->error() == QFileDevice::NoError)
-        qDebug() << "Copy excel head failed";
+        qCDebug(lcStorage) << "Copy excel head failed";
 
     xmlWriter = std::make_unique<QXmlStreamWriter>(xmlFile.get());
     xmlWriter->setAutoFormatting(true);
@@ -238,7 +239,7 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     if (xmlWriter->hasError() || !xmlFile->flush() || xmlFile->error() != QFileDevice::NoError) {
         // A head without its table is no run file: nothing is left behind.
         lastError = xmlFile->errorString();
-        qDebug() << "measurement file not started:" << historyRecord.filePath << lastError;
+        qCDebug(lcStorage) << "measurement file not started:" << historyRecord.filePath << lastError;
         xmlFile->close();
         xmlFile->remove();
         Release();
@@ -283,7 +284,7 @@ bool MeasurementFile::WriteXmlFileRow(const QString &time, double speed, double 
     // A write cut short gives no reason; trying the rest once more does.
     xmlFile->flush();
     lastError = xmlFile->errorString();
-    qDebug() << "measurement row not written:" << historyRecord.filePath << lastError;
+    qCDebug(lcStorage) << "measurement row not written:" << historyRecord.filePath << lastError;
     const QString path = xmlFile->fileName();
     xmlFile->close();
     QFile::resize(path, wholeRows);
@@ -298,13 +299,12 @@ bool MeasurementFile::AppendEnd(QFile *file, QString *error)
     const QString folder = XmlFolder(false);
     InstallTemplate(folder, TailName);
     const QString tailPath = folder + QLatin1Char('/') + TailName;
-    qDebug() << tailPath;
     // What the writer would put out on closing the table, then the tail.
     const bool isClosed = file->write("\n" + TableEnd) == TableEnd.size() + 1 && file->flush();
     if (isClosed && AppendTemplateFile(file, tailPath))
         return true;
     if (isClosed)
-        qDebug() << "Copy excel tail failed";
+        qCDebug(lcStorage) << "Copy excel tail failed";
     *error = file->error() != QFileDevice::NoError ? file->errorString()
                                                    : QStringLiteral("Copy excel tail failed");
     // A part of an end would pass for a finished file; without it the file
@@ -344,7 +344,8 @@ std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &start
     if (isFinished && !SetXmlFileRowCount(historyRecord.filePath, xmlFileRowCount, &lastError))
         isFinished = false;
     if (!isFinished)
-        qDebug() << "measurement file not finished:" << historyRecord.filePath << lastError;
+        qCDebug(lcStorage) << "measurement file not finished:" << historyRecord.filePath
+                           << lastError;
 
     historyRecord.durationTime = DurationText(startTime.secsTo(endTime));
     historyRecord.count = xmlFileRowCount;

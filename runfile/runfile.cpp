@@ -2,6 +2,7 @@
 
 #include "runfileformat.h"
 #include "runfilereader.h"
+#include "storagelog.h"
 
 #include <QDebug>
 
@@ -15,7 +16,7 @@ RunFile RunFile::Read(QIODevice *device)
         // the signal strengths are recorded too; only the first four are used.
         if (cells.size() != RunFileFormat::OldColumnCount &&
             cells.size() != RunFileFormat::ColumnCount)
-            qDebug() << "read xml error";
+            qCDebug(lcStorage) << "read xml error";
         Row row;
         bool isNumber[3] = {false, false, false};
         row.time = reader.RowTime(cells.value(0));

@@ -8,7 +8,8 @@ PACKAGES=(
     cmake g++ make
     qtbase5-dev libqt5charts5-dev libqt5serialport5-dev libqt5sql5-sqlite
     qttools5-dev-tools qttools5-dev
-    fonts-wqy-microhei
+    fonts-wqy-microhei qttranslations5-l10n
+    e2fsprogs
     xvfb xauth
     mbpoll
     libreoffice-calc-nogui

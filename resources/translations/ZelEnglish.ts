@@ -170,6 +170,10 @@
         <source>history 表的列不符：%1</source>
         <translation>The history table has the wrong columns: %1</translation>
     </message>
+    <message>
+        <source>历史数据库无法写入（%1），测量结果不会记入历史。</source>
+        <translation>The history database cannot be written (%1); runs will not be entered in the history.</translation>
+    </message>
 </context>
 <context>
     <name>DetailInfo</name>
@@ -291,6 +295,18 @@ Flow: %2 m³/s</translation>
     <message>
         <source>数据删除后不可恢复，是否删除本条记录？</source>
         <translation>Deleted data cannot be recovered. Delete this record?</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>测量文件 %1 无法删除：%2</source>
+        <translation>The measurement file %1 could not be deleted: %2</translation>
+    </message>
+    <message>
+        <source>历史记录无法删除，测量文件 %1 保留：%2</source>
+        <translation>The history row could not be deleted; the measurement file %1 is kept: %2</translation>
     </message>
 </context>
 <context>
@@ -1154,6 +1170,46 @@ Flow: %2 m³/s</translation>
     <message>
         <source>已恢复 %1 次未完成的测量</source>
         <translation>Recovered %1 interrupted runs</translation>
+    </message>
+    <message>
+        <source>串口设备不存在</source>
+        <translation>the port&apos;s device does not exist</translation>
+    </message>
+    <message>
+        <source>没有权限，或串口已被其他程序占用</source>
+        <translation>permission denied, or another program holds the port</translation>
+    </message>
+    <message>
+        <source>串口已经打开</source>
+        <translation>the port is already open</translation>
+    </message>
+    <message>
+        <source>串口没有打开</source>
+        <translation>the port is not open</translation>
+    </message>
+    <message>
+        <source>写入串口出错</source>
+        <translation>writing to the port failed</translation>
+    </message>
+    <message>
+        <source>读取串口出错</source>
+        <translation>reading from the port failed</translation>
+    </message>
+    <message>
+        <source>串口设备已拔出或不可用</source>
+        <translation>the port&apos;s device was unplugged or is unavailable</translation>
+    </message>
+    <message>
+        <source>串口不支持此操作</source>
+        <translation>the port does not support this operation</translation>
+    </message>
+    <message>
+        <source>串口操作超时</source>
+        <translation>the port timed out</translation>
+    </message>
+    <message>
+        <source>未知错误（%1）</source>
+        <translation>unknown error (%1)</translation>
     </message>
     <message>
         <source>设备拒绝读出寄存器 %1（异常码 %2），这些设置未读出。</source>

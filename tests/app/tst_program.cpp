@@ -176,6 +176,7 @@ private slots:
         const QString maps = QStringLiteral("/proc/%1/maps").arg(program.processId());
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(maps).contains((folder + "/ZelEnglish.qm").toUtf8()),
                                  StationMs);
+        QVERIFY(!FileBytes(maps).contains("qtbase_zh_CN.qm"));
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(folder + "/log.txt").contains('\n'), StationMs);
         const QDateTime seen = QDateTime::currentDateTime();
         const QString first = QString::fromUtf8(FileBytes(folder + "/log.txt")).section('\n', 0, 0);
@@ -212,6 +213,8 @@ private slots:
         Start(station, StationArgs(sim.linkPath(), data), dir.path());
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 3, StationMs);
         const QString run = RunFile(data);
+        // Frames logged by default: see reconnectsAndMeasuresAgain for less.
+        QVERIFY(FileBytes(data + "/log.txt").contains("DEBUG|write:"));
 
         // A second program on the folder is refused and changes nothing: the
         // live run stays unfinished and unlisted.
@@ -257,6 +260,9 @@ private slots:
             // Its signal handlers are in place once its log says so.
             QTRY_VERIFY_WITH_TIMEOUT(
                 FileBytes(data + "/log.txt").count("end the program cleanly") == start, StationMs);
+            // The Chinese interface, Qt's own dialogs and buttons included.
+            const QString maps = QStringLiteral("/proc/%1/maps").arg(program.processId());
+            QVERIFY(FileBytes(maps).contains("/qtbase_zh_CN.qm"));
             program.terminate();
             QVERIFY(program.waitForFinished(10000) &&
                     program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
@@ -279,7 +285,10 @@ private slots:
                  qPrintable(first.errorString()));
         const QString data = dir.filePath("reconnect");
         QProcess station;
+        // Its log quieter by area: no frames.
+        qputenv("QT_LOGGING_RULES", "radarflow.link.debug=false");
         Start(station, StationArgs(first.linkPath(), data), dir.path());
+        qunsetenv("QT_LOGGING_RULES");
         // Two samples: a run worth recording.
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 2, 2 * StationMs);
         first.stop();
@@ -314,6 +323,9 @@ private slots:
                          QString("串口 %1 无应答：消息接收超时，每 5 秒重新连接").arg(port)) &&
                      err[1].endsWith(QString("串口 %1 的仪器已应答").arg(port)),
                  qPrintable(err.join('\n')));
+        const QByteArray log = FileBytes(data + "/log.txt");
+        QVERIFY(!log.contains("DEBUG|write:") && !log.contains("DEBUG|Receive:") &&
+                log.contains("DEBUG|SIGTERM, SIGINT and SIGHUP end the program cleanly"));
         station.kill();
         station.waitForFinished();
     }

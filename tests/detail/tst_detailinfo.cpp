@@ -41,6 +41,16 @@ class tst_DetailInfo : public QObject
                 qobject_cast<QDateTimeAxis *>(chart->axes(Qt::Horizontal).value(0)),
                 qobject_cast<QValueAxis *>(chart->axes(Qt::Vertical).value(0))};
     }
+    // The numbers a chart's axes show, as drawn.
+    static QStringList AxisNumbers(QChart *chart)
+    {
+        QStringList numbers;
+        for (QGraphicsItem *item : chart->scene()->items())
+            if (auto *text = dynamic_cast<QGraphicsTextItem *>(item))
+                if (bool ok = false; text->toPlainText().toDouble(&ok), ok)
+                    numbers << text->toPlainText();
+        return numbers;
+    }
     void Open(const QString &path)
     {
         boxes.clear();
@@ -64,7 +74,8 @@ private slots:
     {
         // The rows written; the points plotted, in a time window of 20 s from
         // the run's start; each value axis's top: a tenth above the maximum, or
-        // 3 for a series that stayed 0. Each axis starts just below 0. A long
+        // 3 for a series that stayed 0. Each axis starts just below 0, labelled
+        // from 0. A long
         // run opens on its last 20 s: see wholeRun. Then the warning over the
         // charts, if any.
         QTest::addColumn<QString>("path");
@@ -111,6 +122,13 @@ private slots:
             QCOMPARE(plot.time->max(), start.addSecs(20));
             QCOMPARE(plot.value->min(), -0.0001);
             QCOMPARE(plot.value->max(), tops[i]);
+            // Labelled from 0, not from "-0.00".
+            dialog->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(i);
+            QTRY_VERIFY(!AxisNumbers(plot.line->chart()).isEmpty());
+            const QStringList numbers = AxisNumbers(plot.line->chart());
+            QVERIFY2(numbers.filter(QRegularExpression("^-")).isEmpty() &&
+                         numbers.filter(QRegularExpression("^0(\\.0*)?$")).size() == 1,
+                     qPrintable(numbers.join(' ')));
         }
     }
 

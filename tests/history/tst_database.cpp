@@ -134,8 +134,14 @@ private slots:
         const bool isAsked = x >= 62 && x <= 86;
         QCOMPARE(boxes.waitForBoxes(1, isAsked ? 5000 : 100), isAsked);
         if (isAsked)
-            QCOMPARE(boxes.boxes()[0].title + boxes.lastText(),
+            QCOMPARE(boxes.boxes()[0].title + boxes.boxes()[0].text,
                      QString("删除历史记录数据删除后不可恢复，是否删除本条记录？"));
+        // A row that stays is said, with its file and the history's reason.
+        QCOMPARE(boxes.boxes().size(), isAsked ? 1 + int(isLocked) : 0);
+        if (isLocked)
+            QCOMPARE(boxes.boxes()[1].title + '|' + boxes.lastText(),
+                     "警告|历史记录无法删除，测量文件 " + newer +
+                         " 保留：locked Unable to fetch row");
         const bool isDeleted = isAsked && answer == QMessageBox::Yes && !isLocked;
         QCOMPARE(QFile::exists(newer), !isDeleted);
         QVERIFY(QFile::exists(older));

@@ -123,6 +123,16 @@ private slots:
             QCOMPARE(bench->shown("curSpeed"), QStringLiteral("7 m/s"));
             QCOMPARE(History()->rowCount(), run + 1);
             QCOMPARE(Newest().mid(2, 4), means[run]);
+            // Shown, the start time whole and the file path taking what is left.
+            auto *table = bench->find<QTableView>("historyTable");
+            for (QWidget *page = table; page->parentWidget(); page = page->parentWidget())
+                if (auto *tabs = qobject_cast<QTabWidget *>(page->parentWidget()->parentWidget()))
+                    tabs->setCurrentWidget(page);
+            QTRY_VERIFY(table->isVisible());
+            QTRY_VERIFY2(table->columnWidth(1) >
+                             table->fontMetrics().horizontalAdvance(Newest().at(0)),
+                         qPrintable(QString::number(table->columnWidth(1))));
+            QCOMPARE(table->horizontalHeader()->length(), table->viewport()->width());
             QVERIFY(Newest().at(6) != lastPath);
             lastPath = Newest().at(6);
             QString rowCount;

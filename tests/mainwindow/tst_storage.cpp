@@ -1,10 +1,11 @@
 // Faults of the storage met by the program as at an unattended station: a
-// history that is damaged (in its header or its pages), locked or in a
-// folder that cannot be written at the start, run files cut short, a data
+// history that is damaged (in its header or its pages), locked, read-only or
+// in a folder that cannot be written at the start, run files cut short, a data
 // folder moved, and a disk that fills during a run and has room again.
 // Whatever the fault, afterwards every run file is finished, its row count
 // is its rows, and the history lists each once with that count. Damaged run
 // files opened from the history: see the detail dialog's suite.
+#include "database.h"
 #include "filebytes.h"
 #include "loghandler.h"
 #include "runfilemaker.h"
@@ -42,6 +43,8 @@ private slots:
         row("damaged pages: refilled from the run files", "pages", "历史数据库已损坏", true);
         row("run files cut in the head and, listed, in the rows", "cut", "已损坏", false);
         row("data folder moved", "moved", "", false);
+        row("read-only history in a writable folder", "read-only file", "历史数据库无法写入",
+            false);
     }
     void storage()
     {
@@ -94,6 +97,12 @@ private slots:
             if (fault == "locked")
                 QVERIFY(query.exec("create table t(x)") && query.exec("begin exclusive") &&
                         query.exec("insert into t values(1)"));
+            // A sound history; root writes any file but an immutable one.
+            if (fault == "read-only file")
+                QVERIFY(
+                    std::make_unique<Database>() &&
+                    QFile::setPermissions("database.db", QFile::ReadOwner) &&
+                    (::geteuid() != 0 || QProcess::execute("chattr", {"+i", "database.db"}) == 0));
             // Root writes into any folder but one of a read-only file system.
             if (fault == "read-only")
                 QVERIFY(
@@ -152,6 +161,9 @@ private slots:
         }
         QSqlDatabase::removeDatabase("other");
         QDir::setCurrent(home);
+        if (fault == "read-only file")
+            QVERIFY((::geteuid() != 0 || QProcess::execute("chattr", {"-i", "database.db"}) == 0) &&
+                    QFile::setPermissions("database.db", QFile::ReadOwner | QFile::WriteOwner));
         QFile::setPermissions(readOnly.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Kept aside, never deleted; the next start finds a sound history.
