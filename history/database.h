@@ -40,6 +40,7 @@ public:
     // Empty when the history opened as it should; otherwise what the operator
     // is told once at start.
     QString startupProblem() const { return problem; }
+    bool isAvailable() const { return isOpen; }
     // Why the last insert or delete failed.
     QString lastError() const { return lastErrorText; }
     // The measurement files the history lists, by file name (a run is known

@@ -365,7 +365,9 @@ void MainWindow::WriteSerial(QByteArray array)
     if (!IsPortReady())
         return;
     lastSendFrame = array;
-    qCDebug(lcLink) << "write:" << ptSerialPort->Write(array).toHex();
+    // Written outside the log line: a quieted category skips its arguments.
+    const QByteArray wire = ptSerialPort->Write(array);
+    qCDebug(lcLink) << "write:" << wire.toHex();
 }
 
 void MainWindow::SendMsgSucceedSlot()

@@ -241,12 +241,11 @@ void tst_Fleet::upload()
             QVERIFY(file.open(QIODevice::Append));
             file.write("<Row><Cell><Data ss:Type=\"String\">2026-03-01 08:00:1");
             file.close();
-            bool isChanged = false;
-            QString error;
             // The recorder's templates lie beside the run files.
             QVERIFY(QDir::setCurrent(dir.filePath(station)));
-            QVERIFY(MeasurementFile::Recover(path, false, &isChanged, &error));
-            QVERIFY2(isChanged, qPrintable(error));
+            const MeasurementFile::Recovery recovery = MeasurementFile::Recover(path, -1);
+            QVERIFY2(recovery.outcome == MeasurementFile::Recovery::Finished,
+                     qPrintable(recovery.error));
             uploader = MakeUploader(folder, station, user);
             QTRY_COMPARE_WITH_TIMEOUT(Value(runEnd.arg(station, StartUtc)).toString(),
                                       QStringLiteral("2026-03-01 00:00:08 5 0.5"), 10000);
