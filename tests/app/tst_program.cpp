@@ -132,7 +132,8 @@ private slots:
     void startsFromItsWorkingFolder()
     {
         // The English translation beside it, proved by the warning about a
-        // missing port, and the log's first line stamped with the clock.
+        // missing port, and the log's first line (written before the warning)
+        // stamped with the clock.
         const QString folder = dir.filePath("operator");
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(QFile::copy(RADARFLOW_QM_FILE, folder + "/ZelEnglish.qm"));
@@ -141,7 +142,6 @@ private slots:
         Start(program, {"--headless", "--connect", "--port", "/nonexistent/ttyX"}, folder);
         QByteArray err;
         QTRY_VERIFY_WITH_TIMEOUT((err += program.readAllStandardError()).contains('\n'), StationMs);
-        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(folder + "/log.txt").contains('\n'), StationMs);
         const QDateTime seen = QDateTime::currentDateTime();
         const QString first = QString::fromUtf8(FileBytes(folder + "/log.txt")).section('\n', 0, 0);
         program.terminate();

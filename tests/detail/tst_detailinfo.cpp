@@ -232,20 +232,20 @@ private slots:
         QTest::addColumn<Rows>("rows");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QStringList>("lines");
-        const Rows winterSummer{
-            {"2017-12-10 10:10:00", "1.5", "0.8", "2.4", "2.2", "4294967.296", "120", "90"},
-            {"2018-07-01 00:30:00", "1.5", "0.8", "2.4", "2.2", "4294967.5", "121", "0"}};
         QTest::newRow("eight-column file, summer time, non-ASCII paths")
-            << "测量/新 运行.xml" << winterSummer << "测量/出口 1.csv"
+            << "测量/新 运行.xml"
+            << Rows{{"2017-12-10 10:10:00", "1.5", "0.8", "2.4", "2.2", "4294967.296", "120", "90"},
+                    {"2018-07-01 00:30:00", "1.5", "0.8", "2.4", "2.2", "4294967.5", "121", "0"}}
+            << "测量/出口 1.csv"
             << QStringList{newHead, "2017-12-10T10:10:00+01:00,1.5,0.8,2.4,2.2,4294967.296,120,90",
                            "2018-07-01T00:30:00+02:00,1.5,0.8,2.4,2.2,4294967.5,121,0"};
         // A row named TZ=zone runs in that zone.
         QTest::newRow("TZ=UTC: +00:00, never Z or -00:00")
-            << "utc.xml" << winterSummer.mid(1) << QString()
-            << QStringList{newHead, "2018-07-01T00:30:00+00:00,1.5,0.8,2.4,2.2,4294967.5,121,0"};
+            << "utc.xml" << Rows{{"2018-07-01 00:30:00", "1", "2", "3"}} << QString()
+            << QStringList{head, "2018-07-01T00:30:00+00:00,1,2,3"};
         QTest::newRow("TZ=America/St_Johns: west by hours and a half")
-            << "west.xml" << winterSummer.mid(0, 1) << QString()
-            << QStringList{newHead, "2017-12-10T10:10:00-03:30,1.5,0.8,2.4,2.2,4294967.296,120,90"};
+            << "west.xml" << Rows{{"2017-12-10 10:10:00", "1", "2", "3"}} << QString()
+            << QStringList{head, "2017-12-10T10:10:00-03:30,1,2,3"};
         QTest::newRow("damaged rows: no time, short, no number, a cell too many")
             << "damaged.xml"
             << Rows{{"10:10:00", "1", "1", "1"},
@@ -270,10 +270,8 @@ private slots:
         const QByteArray runBytes =
             rows.isEmpty() ? QByteArray() : FileBytes(RunFileMaker::Write(run, rows));
         QProcess radarflow;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (QString(QTest::currentDataTag()).startsWith("TZ="))
-            env.insert("TZ", QString(QTest::currentDataTag()).section(':', 0, 0).mid(3));
-        radarflow.setProcessEnvironment(env);
+        const QString zone = QString(QTest::currentDataTag()).section(':', 0, 0);
+        qputenv("TZ", zone.startsWith("TZ=") ? zone.mid(3).toUtf8() : "Europe/Berlin");
         radarflow.start(RADARFLOW_PATH, QStringList{"--export-csv", run} +
                                             (out.isEmpty() ? QStringList() : QStringList{out}));
         QVERIFY(radarflow.waitForFinished(30000));
@@ -348,9 +346,8 @@ private slots:
         QFETCH(bool, isFinished);
         QFETCH(bool, isListed);
         QFETCH(QString, history);
-        QList<QStringList> written =
-            RunFileMaker::Rows("2017-12-10 10:10:00", rows, 2, {"0.5", "0.6", "0.7"});
-        written[0] = QStringList{"2017-12-10 10:10:00", "0.2", "0.3", "1.0"};
+        QList<QStringList> written{{"2017-12-10 10:10:00", "0.2", "0.3", "1.0"}};
+        written += RunFileMaker::Rows("2017-12-10 10:10:02", rows - 1, 2, {"0.5", "0.6", "0.7"});
         const QString path = RunFileMaker::Write("2017-12-10_10_10_00.xml", written, isFinished);
         const QByteArray before = FileBytes(path);
         bool isChanged = false;
