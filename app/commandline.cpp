@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -27,6 +28,12 @@ void Print(FILE *stream, const QString &text)
 QString PortPath(const QString &name)
 {
     return name.contains(QLatin1Char('/')) ? QFileInfo(name).absoluteFilePath() : name;
+}
+
+// Qt's platform option, which the application object takes for itself.
+bool IsPlatformOption(const char *argument)
+{
+    return std::strcmp(argument, "-platform") == 0 || std::strcmp(argument, "--platform") == 0;
 }
 
 } // namespace
@@ -93,7 +100,9 @@ CommandLine::CommandLine(const QStringList &arguments)
         Refuse(parser.errorText());
         return;
     }
-    isHelp = parser.isSet(help);
+    // The parser offers --help-all beside --help; there are no options of
+    // Qt's worth listing, so both print the same usage.
+    isHelp = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
     isVersion = parser.isSet(version);
     const QStringList positional = parser.positionalArguments();
     if (parser.isSet(exportCsv)) {
@@ -169,10 +178,27 @@ CommandLine::CommandLine(const QStringList &arguments)
 bool CommandLine::WantsScreen(int argc, char **argv)
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) {
+        if (IsPlatformOption(argv[i]) && i + 1 < argc)
+            ++i;
+        else
+            arguments << QString::fromLocal8Bit(argv[i]);
+    }
     const CommandLine commandLine(arguments);
     return !commandLine.IsDone() && !commandLine.IsExport() && !commandLine.station.isHeadless;
+}
+
+void CommandLine::DropPlatform(int &argc, char **argv)
+{
+    int kept = 0;
+    for (int i = 0; i < argc; ++i) {
+        if (IsPlatformOption(argv[i]) && i + 1 < argc)
+            ++i;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
 }
 
 void CommandLine::Refuse(const QString &text)

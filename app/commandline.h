@@ -20,9 +20,13 @@ public:
     // Without a screen: printing the usage or the version, a wrong command
     // line and --headless all run on Qt's offscreen platform.
     static bool WantsScreen(int argc, char **argv);
+    // Takes Qt's -platform NAME (or --platform NAME) out of argv: without a
+    // screen the program runs offscreen whatever the command line asks.
+    static void DropPlatform(int &argc, char **argv);
 
-    // --help, --version or a wrong command line: nothing else is to be done
-    // but Finish(), which prints and gives the exit status.
+    // --help, --help-all, --version or a wrong command line: nothing else is
+    // to be done but Finish(), which prints and gives the exit status.
+
     bool IsDone() const { return isHelp || isVersion || !error.isEmpty(); }
     int Finish() const;
 

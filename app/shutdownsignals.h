@@ -13,6 +13,17 @@ class ShutdownSignals : public QObject
     Q_OBJECT
 
 public:
+    // The handlers, from the first line of main: a signal that comes while
+    // the program starts is kept for the event loop instead of killing the
+    // process halfway. Also unblocks the signals (a parent may have blocked
+    // them). False when they could not be installed.
+    static bool InstallEarly();
+    // A signal came since InstallEarly(): start-up stops at its next step.
+    static bool IsPending();
+    // The default actions again, for work that runs without an event loop;
+    // a signal already received takes its default action now.
+    static void RestoreDefaults();
+
     explicit ShutdownSignals(QObject *parent = nullptr);
     ~ShutdownSignals() override;
 

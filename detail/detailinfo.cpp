@@ -6,6 +6,7 @@
 #include "chartview.h"
 #include "csvexport.h"
 #include "runfile.h"
+#include "runfileformat.h"
 #include "runseries.h"
 
 #include <QDateTime>
@@ -24,7 +25,6 @@ using namespace QtCharts;
 
 namespace {
 
-const char *const TimeFormat = "yyyy-MM-dd HH:mm:ss";
 // The chart opens on the last 20 seconds of a run; zoom and pan reach the rest.
 const qint64 WindowMs = 20 * 1000;
 const double ValueFloor = -0.0001;
@@ -211,7 +211,7 @@ void DetailInfo::DetailChartHoveredSlot(QPointF point, bool state)
         return;
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(point.x()))
-                             .toString(QString::fromLatin1(TimeFormat));
+                             .toString(QLatin1String(RunFileFormat::RowTimeFormat));
     plot->parts.callout->ShowAt(point, format.arg(time).arg(point.y(), 0, 'g', 6));
 }
 

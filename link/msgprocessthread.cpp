@@ -14,8 +14,6 @@ namespace {
 // How often a blocked request looks whether it has been abandoned.
 constexpr int GatePollMs = 20;
 
-std::atomic<bool> isHoldingReadRefused{false};
-
 QMutex &GateReleaseMutex()
 {
     static QMutex mutex;
@@ -29,7 +27,6 @@ MsgProcessThread::MsgProcessThread(quint8 ucDevAddr, QSerialPort *ptSerialPort, 
 {
     // A new connection reopens a gate the previous one left closed.
     OpenGate();
-    ResumeHoldingReads();
 }
 
 bool MsgProcessThread::OpenGate()
@@ -39,11 +36,6 @@ bool MsgProcessThread::OpenGate()
         return false;
     msgSemaphore.release(1);
     return true;
-}
-
-void MsgProcessThread::ResumeHoldingReads()
-{
-    isHoldingReadRefused = false;
 }
 
 void MsgProcessThread::ReleaseSemphore()
@@ -94,11 +86,6 @@ void MsgProcessThread::ReadHoldingRegister(u16 usAddr, u16 usCount)
 {
     if (!BeginRequest())
         return;
-    if (isHoldingReadRefused) {
-        qDebug() << "read of holding" << usAddr << "dropped: a read was refused";
-        OpenGate();
-        return;
-    }
     ptModbus->MBReadHoldingRegister(usAddr, usCount);
     emit SendMsgSucceed();
 }
@@ -116,8 +103,6 @@ void MsgProcessThread::ModbusEncoding(QByteArray byteArray, u16 usLen)
     const unsigned result = ptModbus->MBEncoding(byteArray, usLen);
     // An exception answer is an answer: the transaction is over, and the
     // refused request is not sent again.
-    if (result == MB_EX_EXCEPTION_ANSWER && quint8(byteArray.at(1)) == 0x83)
-        isHoldingReadRefused = true;
     if (result <= MB_EX_SLAVE_DEVICE_FAILURE || result == MB_EX_EXCEPTION_ANSWER) {
         // The window hears of this answer before the gate lets the next
         // request out: told afterwards, it would disarm the next request's

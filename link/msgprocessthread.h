@@ -37,11 +37,6 @@ public:
     // racing releasers can never raise the count above 1. True if it released.
     static bool OpenGate();
 
-    // After the instrument refused a read of holding registers, the reads
-    // still queued (the rest of a read-back) are dropped unsent until the
-    // window has taken note and calls this.
-    static void ResumeHoldingReads();
-
 public slots:
     void WriteHoldingRegister(u16 usAddr, u16 usValue);
     void WriteMultHoldingRegisters(u16 usStartAddr, QByteArray value, u16 usCount);

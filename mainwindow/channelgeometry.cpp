@@ -123,8 +123,18 @@ void MainWindow::on_pushButtonWriteParameter_clicked()
     QByteArray block = RegisterConvert::U16ToBytes(usShape);
     for (u16 value : values)
         block += RegisterConvert::U16ToBytes(value);
+    // The distance in millimetres follows only once the instrument has taken
+    // the first block: a refused first block must not leave half a change.
+    pendingDistanceBlock = isMillimetres ? RegisterConvert::U32ToBytes(distanceMm) : QByteArray();
     emit WriteMultHoldingRegisters(SinkShapeReg, block, SinkShapeRegCount);
-    if (isMillimetres)
-        emit WriteMultHoldingRegisters(DevToButtomLenMmReg, RegisterConvert::U32ToBytes(distanceMm),
-                                       DevToButtomLenMmRegCount);
+}
+
+void MainWindow::GeometryWriteAnswered(bool isSucceed, u16 usAddr)
+{
+    if (usAddr != SinkShapeReg)
+        return;
+    const QByteArray distance = pendingDistanceBlock;
+    pendingDistanceBlock.clear();
+    if (isSucceed && !distance.isEmpty() && IsPortReady())
+        emit WriteMultHoldingRegisters(DevToButtomLenMmReg, distance, DevToButtomLenMmRegCount);
 }

@@ -3,6 +3,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "runfileformat.h"
+
 #include "callout.h"
 #include "chart.h"
 #include "chartsetup.h"
@@ -116,7 +118,8 @@ void MainWindow::MainChartHoveredSlot(QPointF point, bool state)
     }
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(point.x()));
     callout->ShowAt(
-        point, format.arg(time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))).arg(point.y()));
+        point,
+        format.arg(time.toString(QLatin1String(RunFileFormat::RowTimeFormat))).arg(point.y()));
 }
 
 void MainWindow::on_pushButtonMaxSpeed_clicked()

@@ -20,7 +20,6 @@ namespace {
 const char MakerUrl[] = "https://radarflow.example.com/";
 
 constexpr quint8 DefaultDevAddr = 0x80;
-constexpr u16 DefaultHoldingRegCount = 101;
 
 } // namespace
 
@@ -141,6 +140,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (!isAutoRun || notifier.IsHeadless()) {
         if (isAutoRun)
             ui->pushButtonAutoRun70->click();
+        // A run that could not be recorded is told before the window goes.
+        DeliverWarnings(!notifier.IsHeadless());
         event->accept();
         return;
     }
@@ -149,6 +150,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
     if (answer == QMessageBox::Ok) {
         ui->pushButtonAutoRun70->click();
+        DeliverWarnings(true);
         event->accept();
     } else {
         event->ignore();

@@ -12,6 +12,7 @@
 #include <QModelIndex>
 #include <QPointF>
 #include <QSerialPort>
+#include <QSet>
 #include <QTimer>
 
 class Callout;
@@ -173,6 +174,8 @@ private:
     void OpenStationLink();
     void StopReconnecting();
     void StationAnswered(u16 usRegister);
+    // The first opening that got no answer is told once, its end too.
+    void TellSilence(const QString &text);
 
     // Measurement runs
     void StartRun(bool keepCharts);
@@ -194,6 +197,9 @@ private:
     void RecoverUnfinishedRuns();
     // A warning box shown once the current slot has returned.
     void WarnLater(const QString &text);
+    // The warnings WarnLater holds, now; as boxes, or only to the log (and
+    // standard error) when the program is ending.
+    void DeliverWarnings(bool isBoxAllowed);
 
     // Live and echo charts
     void InitMainCharts();
@@ -212,6 +218,11 @@ private:
     // Device settings
     // Connects the settings editors' signals; run once by the constructor.
     void ConnectSettings();
+    // A read of holding registers was answered or refused (lastSendFrame is
+    // still that request); the end of a read-back names what was refused.
+    void HoldingReadDone(bool isRefused, quint8 ucCode);
+    // The instrument took or refused a block of the channel geometry.
+    void GeometryWriteAnswered(bool isSucceed, u16 usAddr);
     // settings-private-begin
     // Writes the setting of one editor row, keyed by its write button, after
     // the port guard and the row's checks.
@@ -282,8 +293,19 @@ private:
     int responseTimeoutMs = DefaultResponseTimeoutMs;
     int quietTimeMs = DefaultQuietTimeMs;
     QByteArray lastSendFrame;
-    u16 usHoldingRegCount = 101;
+    // Until the version is read, a read-back asks for all 101 registers.
+    static constexpr u16 DefaultHoldingRegCount = 101;
+    u16 usHoldingRegCount = DefaultHoldingRegCount;
     u16 usDevVersion = 0;
+    // The last block of the read-back under way; start 0 when none is.
+    u16 usReadBackLastStart = 0;
+    u16 usReadBackLastCount = 0;
+    // Registers the instrument refused during the read-back: first and last.
+    QVector<QPair<int, int>> refusedReads;
+    quint8 ucRefusedCode = 0;
+    // The millimetre distance of a geometry write, sent only once the instrument
+    // has taken the first block.
+    QByteArray pendingDistanceBlock;
 
     Notifier notifier{this};
     // Ports skipped by the last listing, by why they could not be opened.
@@ -298,6 +320,13 @@ private:
     bool isRunWanted = false;
     // The instrument has answered on the open port.
     bool isLinkUp = false;
+    QStringList pendingWarnings;
+    // Ports whose instrument has answered in this session: only there is a
+    // link that comes back a reconnection.
+    QSet<QString> answeredPorts;
+    // An opening that never got an answer was told (standard error when
+    // headless); its first answer is told too.
+    bool isSilenceTold = false;
 
     // A poll sent and not yet answered: the next tick sends nothing.
     bool isPollPending = false;

@@ -3,6 +3,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "runfileformat.h"
+
 #include <QDebug>
 #include <QMessageBox>
 
@@ -136,8 +138,8 @@ void MainWindow::AppendMeasurement(double speed, double level, double quantity, 
         return;
     const QDateTime now = QDateTime::currentDateTime();
     PlotSample(now, speed, level, quantity);
-    WriteXmlFileRow(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), speed, level, quantity,
-                    airGap, discharge, speedStrength, levelStrength);
+    WriteXmlFileRow(now.toString(QLatin1String(RunFileFormat::RowTimeFormat)), speed, level,
+                    quantity, airGap, discharge, speedStrength, levelStrength);
     if (measurementFile.rowCount() >= MaxRowsPerRun) {
         AutoRunClicked(true); // ends the run and records it
         AutoRunClicked(true); // starts the next one, keeping the charts

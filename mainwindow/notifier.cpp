@@ -39,6 +39,20 @@ void Notifier::Warn(const QString &text)
         PrintLine(stderr, text);
 }
 
+void Notifier::WarnUnseen(const QString &text)
+{
+    qWarning().noquote() << text;
+    if (isHeadless)
+        PrintLine(stderr, text);
+}
+
+void Notifier::Resolve(const QString &text)
+{
+    qInfo().noquote() << text;
+    if (isHeadless)
+        PrintLine(stderr, text);
+}
+
 bool Notifier::Ask(const QString &title, const QString &text)
 {
     if (isHeadless) {

@@ -26,6 +26,12 @@ public:
     void Warn(const QString &text);
     // A Yes/No question; true only for Yes.
     bool Ask(const QString &title, const QString &text);
+    // A warning when nobody is left to read a box (the program is ending):
+    // the log, and standard error when headless.
+    void WarnUnseen(const QString &text);
+    // The end of a fault told by Warn: the log, and standard error when
+    // headless, so that the warning there is not the last word.
+    void Resolve(const QString &text);
     // An event of the station (a run saved, the link lost or back): one log
     // line, and one line on standard output when headless.
     void Tell(const QString &text);

@@ -5,10 +5,8 @@
 #include "ui_mainwindow.h"
 
 #include "modbusregister.h"
-#include "msgprocessthread.h"
 #include "settingstable.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 
 namespace {
@@ -67,12 +65,47 @@ void MainWindow::ReadAllRegVal()
     qDebug() << "HoldingRegCount: " << usHoldingRegCount;
     if (!CheckPortOrWarn())
         return;
-    MsgProcessThread::ResumeHoldingReads();
+    refusedReads.clear();
     // The worker queues the blocks and sends each after the previous answer.
     for (int start = 1; start <= usHoldingRegCount; start += ReadBlockSize) {
         const int count = qMin(int(ReadBlockSize), usHoldingRegCount - start + 1);
+        usReadBackLastStart = u16(start);
+        usReadBackLastCount = u16(count);
         emit ReadHoldingRegister(u16(start), u16(count));
     }
+}
+
+void MainWindow::HoldingReadDone(bool isRefused, quint8 ucCode)
+{
+    // The answer or refusal reaches this thread before the next request can
+    // be written, so the last frame written is the one it belongs to.
+    if (lastSendFrame.size() < 6 || quint8(lastSendFrame.at(1)) != Modbus::FuncReadHolding)
+        return;
+    const int start = quint8(lastSendFrame.at(2)) << 8 | quint8(lastSendFrame.at(3));
+    const int count = quint8(lastSendFrame.at(4)) << 8 | quint8(lastSendFrame.at(5));
+    if (isRefused) {
+        ucRefusedCode = ucCode;
+        if (!refusedReads.isEmpty() && refusedReads.last().second + 1 == start)
+            refusedReads.last().second = start + count - 1;
+        else
+            refusedReads.append({start, start + count - 1});
+    }
+    // Within a read-back, the blocks after a refused one are read all the
+    // same; its last block ends it.
+    if (usReadBackLastStart != 0 && (start != usReadBackLastStart || count != usReadBackLastCount))
+        return;
+    usReadBackLastStart = 0;
+    if (refusedReads.isEmpty())
+        return;
+    QStringList registers;
+    for (const auto &range : qAsConst(refusedReads))
+        registers << (range.first == range.second
+                          ? QString::number(range.first)
+                          : QStringLiteral("%1–%2").arg(range.first).arg(range.second));
+    refusedReads.clear();
+    const QString code = QStringLiteral("%1").arg(ucRefusedCode, 2, 16, QLatin1Char('0')).toUpper();
+    WarnLater(tr("设备拒绝读出寄存器 %1（异常码 %2），这些设置未读出。")
+                  .arg(registers.join(QStringLiteral("、")), code));
 }
 
 void MainWindow::SingleHoldingRegisterUpdate(u16 usRegister, QByteArray data)
@@ -134,6 +167,7 @@ void MainWindow::HoldingRegisterUpdate(ModbusRegister *)
     // Older firmware lacks the advanced settings; their fields keep what they
     // show.
     SettingsTable::Show(ui, version);
+    HoldingReadDone(false, 0);
 }
 
 bool MainWindow::ConfirmCommand(const QString &title, const QString &text)
@@ -220,13 +254,7 @@ void MainWindow::ExceptionAnswer(quint8 ucFunction, quint8 ucCode)
         ui->statusBar->showMessage(tr("设备返回异常码 %1").arg(code), StatusMs);
         break;
     case 0x03:
-        // The blocks still queued behind the refused one are not sent; the
-        // one already waiting at the gate drops itself, so reads resume only
-        // with the next read-back.
-        if (sendWorker)
-            QCoreApplication::removePostedEvents(sendWorker, QEvent::MetaCall);
-        isPollPending = false;
-        WarnLater(tr("设备拒绝读出设置（异常码 %1），读出设置已停止。").arg(code));
+        HoldingReadDone(true, ucCode);
         break;
     case 0x06:
         // A refused spectrum request ends the wait for the spectrum.
@@ -244,7 +272,8 @@ void MainWindow::ExceptionAnswer(quint8 ucFunction, quint8 ucCode)
     }
 }
 
-void MainWindow::WriteMultHoldingRegStatus(bool isSucceed, u16)
+void MainWindow::WriteMultHoldingRegStatus(bool isSucceed, u16 usAddr)
 {
     ui->statusBar->showMessage(isSucceed ? tr("参数设置成功") : tr("参数设置失败"), StatusMs);
+    GeometryWriteAnswered(isSucceed, usAddr);
 }

@@ -70,7 +70,20 @@ void MainWindow::WarnLater(const QString &text)
 {
     ui->statusBar->showMessage(text, StatusMs);
     // Not inside the slot that takes a sample: the polls go on meanwhile.
-    QTimer::singleShot(0, this, [this, text] { notifier.Warn(text); });
+    pendingWarnings << text;
+    QTimer::singleShot(0, this, [this] { DeliverWarnings(true); });
+}
+
+void MainWindow::DeliverWarnings(bool isBoxAllowed)
+{
+    const QStringList texts = pendingWarnings;
+    pendingWarnings.clear();
+    for (const QString &text : texts) {
+        if (isBoxAllowed)
+            notifier.Warn(text);
+        else
+            notifier.WarnUnseen(text);
+    }
 }
 
 void MainWindow::CheckStorage()
@@ -115,5 +128,8 @@ void MainWindow::EndRunAndQuit()
 {
     if (isAutoRun)
         ui->pushButtonAutoRun70->click();
+    // The event loop ends before a warning of the run's end could be shown;
+    // nobody waits for a box now.
+    DeliverWarnings(false);
     QCoreApplication::quit();
 }

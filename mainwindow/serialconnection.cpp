@@ -203,9 +203,19 @@ bool MainWindow::OpenConnection(QString *ptWhy)
     ptSerialPort->setDataBits(QSerialPort::Data8);
     ptSerialPort->setStopBits(QSerialPort::OneStop);
     ptSerialPort->setFlowControl(QSerialPort::NoFlowControl);
+    // Bytes left on the line from before (an instrument restarted, a quick
+    // reopen) would be taken for the first answer.
+    ptSerialPort->clear(QSerialPort::Input);
 
     isPortOpen = true;
     resendCount = 0;
+    // Another instrument may stand on the line now: nothing of the last one's
+    // firmware is assumed.
+    usDevVersion = 0;
+    usHoldingRegCount = DefaultHoldingRegCount;
+    usReadBackLastStart = 0;
+    refusedReads.clear();
+    pendingDistanceBlock.clear();
     ConnectReadyRead();
     connect(ptSerialPort, &QSerialPort::errorOccurred, this, &MainWindow::HandlePortError);
 

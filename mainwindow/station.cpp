@@ -134,6 +134,10 @@ void MainWindow::LinkLost(const QString &boxText, const QString &reason)
         const QString text = tr("串口 %1 连接中断：%2，每 5 秒重新连接").arg(portName, reason);
         ui->statusBar->showMessage(text);
         notifier.Tell(text);
+    } else if (!answeredPorts.contains(portName)) {
+        // An instrument that never answered is a fault of the set-up, worth
+        // a warning, but only once.
+        TellSilence(tr("串口 %1 无应答：%2，每 5 秒重新连接").arg(portName, reason));
     }
     reconnectTimer.start();
 }
@@ -154,13 +158,23 @@ void MainWindow::OpenStationLink()
         lastOpenFailure.clear();
         return;
     }
-    if (why != lastOpenFailure)
+    if (why != lastOpenFailure) {
         ShowWarning(why);
+        isSilenceTold = true;
+    }
     if (!ui->checkBoxReconnect->isChecked())
         return;
     lastOpenFailure = why;
     isReconnecting = true;
     reconnectTimer.start();
+}
+
+void MainWindow::TellSilence(const QString &text)
+{
+    if (isSilenceTold)
+        return;
+    isSilenceTold = true;
+    ShowWarning(text);
 }
 
 void MainWindow::StopReconnecting()
@@ -177,7 +191,15 @@ void MainWindow::StationAnswered(u16 usRegister)
         return;
     isLinkUp = true;
     const QString portName = ui->comboBoxPort->currentText();
-    if (isReconnecting) {
+    // Back only where it had been before; a first answer after failed
+    // attempts is a first connection.
+    const bool isBack = isReconnecting && answeredPorts.contains(portName);
+    answeredPorts.insert(portName);
+    if (isSilenceTold) {
+        isSilenceTold = false;
+        notifier.Resolve(tr("串口 %1 的仪器已应答").arg(portName));
+    }
+    if (isBack) {
         const QString text = tr("串口 %1 已重新连接").arg(portName);
         ui->statusBar->showMessage(text);
         notifier.Tell(text);

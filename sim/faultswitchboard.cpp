@@ -85,13 +85,25 @@ bool FaultSwitchboard::apply(const QString &command, QString *error)
             exceptions.remove(quint8(iFunction));
             return true;
         }
+        // CODE@START refuses only the request that starts at that register.
         int iCode = 0;
-        if (!parseNumber(parts[1], 1, 255, &iCode))
-            return fail("expected an exception code from 1 to 255");
-        exceptions.insert(quint8(iFunction), quint8(iCode));
+        int iStart = -1;
+        const QStringList code = parts[1].split('@');
+        if (code.size() > 2 || !parseNumber(code[0], 1, 255, &iCode) ||
+            (code.size() == 2 && !parseNumber(code[1], 0, 0xFFFF, &iStart)))
+            return fail("expected an exception code from 1 to 255, optionally @START");
+        exceptions.insert(quint8(iFunction), {quint8(iCode), iStart});
         return true;
     }
     return fail("unknown command");
+}
+
+quint8 FaultSwitchboard::exceptionFor(quint8 ucFunction, quint16 usStart) const
+{
+    const auto it = exceptions.constFind(ucFunction);
+    if (it == exceptions.cend() || (it->iStart >= 0 && it->iStart != usStart))
+        return 0;
+    return it->ucCode;
 }
 
 void FaultSwitchboard::clear()
@@ -128,7 +140,8 @@ QStringList FaultSwitchboard::active() const
     if (iSplitMs > 0)
         names << QString("split-ms %1").arg(iSplitMs);
     for (auto it = exceptions.cbegin(); it != exceptions.cend(); ++it)
-        names << QString("exception %1:%2").arg(it.key()).arg(it.value());
+        names << QString("exception %1:%2").arg(it.key()).arg(it->ucCode) +
+                     (it->iStart >= 0 ? QString("@%1").arg(it->iStart) : QString());
     if (!stray.isEmpty())
         names << "stray " + QString::fromLatin1(stray.toHex(' '));
     if (isNoSpectrum)

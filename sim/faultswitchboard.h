@@ -14,7 +14,7 @@ class FaultSwitchboard
 public:
     // One command, as given on the control channel:
     //   silent-next N | silent-function FC|off | bad-crc on|off |
-    //   split-ms MS (0 off) | exception FC:CODE | exception FC:off |
+    //   split-ms MS (0 off) | exception FC:CODE[@START] | exception FC:off |
     //   exception off | stray HEX|off | no-spectrum on|off | clear
     // Returns false and a reason for anything else.
     bool apply(const QString &command, QString *error);
@@ -25,8 +25,9 @@ public:
     // counts down a pending silent-next.
     bool swallow(quint8 ucFunction);
 
-    // Exception code forced on this function code, 0 when none.
-    quint8 exceptionFor(quint8 ucFunction) const { return exceptions.value(ucFunction, 0); }
+    // Exception code forced on this function code for a request starting at
+    // usStart, 0 when none.
+    quint8 exceptionFor(quint8 ucFunction, quint16 usStart) const;
 
     bool dropsSpectrum() const { return isNoSpectrum; }
 
@@ -43,7 +44,12 @@ private:
     int iSilentFunction = -1;
     bool isBadCrc = false;
     int iSplitMs = 0;
-    QMap<quint8, quint8> exceptions;
+    struct Refusal
+    {
+        quint8 ucCode;
+        int iStart; // -1: any request of the function
+    };
+    QMap<quint8, Refusal> exceptions;
     QByteArray stray;
     bool isNoSpectrum = false;
 };

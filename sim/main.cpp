@@ -34,8 +34,10 @@ each is answered on standard output by "ok <command>" or "error <reason>":
   bad-crc on|off           answer with a damaged CRC
   split-ms MS              send each answer as two bursts MS apart (0: off)
   exception FC:CODE        answer function FC with exception CODE
+  exception FC:CODE@START  the same, only for requests starting at START
   exception FC:off | off   stop forcing exceptions for FC, or for all
   stray HEX|off            put these bytes (e.g. "00 FF") before each answer
+  send HEX                 put these bytes on the line now, unasked
   no-spectrum on|off       answer a spectrum request with the echo alone
   clear                    switch every fault off
   velocity M/S             mean surface velocity of the river

@@ -139,7 +139,8 @@ SlaveDevice::Reply SlaveDevice::handle(const QByteArray &frame)
         return reply;
     }
 
-    reply.ucException = ptFaults ? ptFaults->exceptionFor(ucFunction) : 0;
+    const quint16 usStart = frame.size() >= 4 ? quint16(wordAt(frame, 2)) : 0;
+    reply.ucException = ptFaults ? ptFaults->exceptionFor(ucFunction, usStart) : 0;
     if (reply.ucException == 0)
         reply.answer = execute(frame, ucOwn, &reply.ucException, &reply.spectrum);
     if (reply.ucException != 0) {

@@ -7,6 +7,7 @@
 
 #include "median.h"
 #include "paintcounter.h"
+#include "runfileformat.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -36,8 +37,9 @@ QString WriteFullRun()
         const double speed = 1 + 0.5 * std::sin(row / 50.0);
         const double level = 0.8 + 0.1 * std::cos(row / 70.0);
         const double quantity = speed * level * 2.4;
-        file.WriteXmlFileRow(start.addSecs(2 * row).toString("yyyy-MM-dd HH:mm:ss"), speed, level,
-                             quantity, 3 - level, 1000 + row * quantity * 2, 40, 55);
+        file.WriteXmlFileRow(
+            start.addSecs(2 * row).toString(QLatin1String(RunFileFormat::RowTimeFormat)), speed,
+            level, quantity, 3 - level, 1000 + row * quantity * 2, 40, 55);
     }
     const auto record = file.SaveXmlFile(start, start.addSecs(2 * fileRows));
     return record ? record->filePath : QString();
@@ -65,7 +67,8 @@ void AppendOneByOne(DetailInfo &dialog, const QString &path)
             values.append(reader.text().toString());
         } else if (reader.isEndElement() && reader.name() == QLatin1String("Row")) {
             const double x =
-                QDateTime::fromString(values[0], "yyyy-MM-dd HH:mm:ss").toMSecsSinceEpoch();
+                QDateTime::fromString(values[0], QLatin1String(RunFileFormat::RowTimeFormat))
+                    .toMSecsSinceEpoch();
             for (int i = 0; i < 3; ++i) {
                 series[2 * i]->append(x, values[i + 1].toDouble());
                 series[2 * i + 1]->append(x, values[i + 1].toDouble());

@@ -7,6 +7,7 @@
 
 #include "median.h"
 #include "paintcounter.h"
+#include "runfileformat.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -76,14 +77,15 @@ void FillHistory()
     const QDateTime now = QDateTime::currentDateTime();
     for (int i = 0; i < historyRows; ++i) {
         const QDateTime start = now.addSecs(-qint64(historyRows - i) * 6300);
-        insert.addBindValue(start.toString("yyyy-MM-dd hh:mm:ss"));
+        insert.addBindValue(start.toString(QLatin1String(RunFileFormat::StartTimeFormat)));
         insert.addBindValue("0-1:40:0");
         insert.addBindValue(3000);
         insert.addBindValue("0.850");
         insert.addBindValue("1.200");
         insert.addBindValue("2.448");
         insert.addBindValue(QDir::current().absoluteFilePath(
-            "xml/" + start.toString("yyyy-MM-dd_hh_mm_ss") + ".xml"));
+            QLatin1String(RunFileFormat::Folder) + QLatin1Char('/') +
+            start.toString(QLatin1String(RunFileFormat::FileNameTimeFormat)) + ".xml"));
         insert.exec();
     }
     db.commit();

@@ -109,6 +109,12 @@
         <source>--export-csv takes a run file and at most one CSV file: --export-csv RUN.xml [OUT.csv].</source>
         <translation>--export-csv takes a run file and at most one CSV file: --export-csv RUN.xml [OUT.csv].</translation>
     </message>
+    <message>
+        <source>radarflow: the data folder %1 is in use by another radarflow (process %2)
+</source>
+        <translation>radarflow: the data folder %1 is in use by another radarflow (process %2)
+</translation>
+    </message>
 </context>
 <context>
     <name>Database</name>
@@ -1122,10 +1128,6 @@ Flow: %2 m³/s</translation>
         <translation>The instrument answered with exception code %1</translation>
     </message>
     <message>
-        <source>设备拒绝读出设置（异常码 %1），读出设置已停止。</source>
-        <translation>The instrument refused to read out its settings (exception code %1); the read-back has stopped.</translation>
-    </message>
-    <message>
         <source>测量数据无法写入文件 %1：%2。本次测量的记录已停止，实时显示继续。</source>
         <translation>Measurements cannot be written to %1: %2. Recording of this run has stopped; the live display goes on.</translation>
     </message>
@@ -1144,6 +1146,22 @@ Flow: %2 m³/s</translation>
     <message>
         <source>已恢复 %1 次未完成的测量</source>
         <translation>Recovered %1 interrupted runs</translation>
+    </message>
+    <message>
+        <source>设备拒绝读出寄存器 %1（异常码 %2），这些设置未读出。</source>
+        <translation>The instrument refused to read registers %1 (exception code %2); those settings were not read.</translation>
+    </message>
+    <message>
+        <source>串口 %1 无应答：%2，每 5 秒重新连接</source>
+        <translation>No answer on serial port %1: %2; reconnecting every 5 seconds</translation>
+    </message>
+    <message>
+        <source>串口 %1 的仪器已应答</source>
+        <translation>The instrument on serial port %1 answers</translation>
+    </message>
+    <message>
+        <source>数据文件夹 %1 正由另一个 radarflow（进程 %2）使用，本程序不能同时在其中运行。</source>
+        <translation>The data folder %1 is in use by another radarflow (process %2); this program cannot run in it at the same time.</translation>
     </message>
 </context>
 <context>

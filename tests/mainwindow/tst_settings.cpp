@@ -1,6 +1,7 @@
-// The device settings against the simulated instrument, one open window per
-// firmware: the read-back, every editor with the first refused value beside
-// the last accepted one, the commands and the port guard.
+// The device settings against the simulated instrument, one open window that
+// meets one firmware after the other: the read-back, every editor with the
+// first refused value beside the last accepted one, the commands and the port
+// guard.
 #include "windowbench.h"
 #include "wire.h"
 
@@ -18,25 +19,36 @@ class tst_Settings : public QObject
     std::unique_ptr<WindowBench> bench;
     QString firmware;
 
-    // An open window for the firmware, kept while the next case wants the same.
+    // An open window on an instrument of the firmware, kept while the next
+    // case wants the same. Another firmware is another instrument on the same
+    // line: the window stays and reopens the port.
     WindowBench *Shared(const QString &wanted = "0x0206")
     {
         if (bench && firmware == wanted && bench->isPortOpen())
             return bench.get();
-        bench.reset();
-        // D is 3 m in register 16 and 100 m in 75-76; the combo boxes get items
-        // other than their first, and 7 in register 23 is no item at all.
-        bench = std::make_unique<WindowBench>(QStringList{"--firmware", wanted});
+        bool isSetUp = true;
+        if (!bench) {
+            // D is 3 m in register 16 and 100 m in 75-76; the combo boxes get
+            // items other than their first, and 7 in register 23 is no item.
+            bench = std::make_unique<WindowBench>(QStringList{"--firmware", wanted});
+            isSetUp = bench->sim.isReady();
+            for (const char *command :
+                 {"holding 75 1", "holding 76 34464", "holding 22 3", "holding 24 3",
+                  "holding 23 7", "holding 48 5", "holding 53 2", "holding 59 1", "holding 66 0",
+                  "holding 15 3"})
+                isSetUp = isSetUp && bench->sim.command(command);
+            // The simulator answers in one burst: a short quiet time closes its frames.
+            bench->window->SetLineTiming(3000, 20);
+        } else if (bench->isPortOpen()) {
+            isSetUp = bench->click("pushButtonUartConnect");
+        }
         firmware = wanted;
-        bool isSetUp = bench->sim.isReady();
-        for (const char *command :
-             {"holding 75 1", "holding 76 34464", "holding 22 3", "holding 24 3", "holding 23 7",
-              "holding 48 5", "holding 53 2", "holding 59 1", "holding 66 0", "holding 15 3"})
-            isSetUp = isSetUp && bench->sim.command(command);
-        // The simulator answers in one burst: a short quiet time closes its frames.
-        bench->window->SetLineTiming(3000, 20);
+        const int sent = bench->sim.entries().size();
         const int frames = wanted == "0x0205" ? 10 : wanted == "0x0206" ? 12 : 22;
-        return isSetUp && bench->openPort() && bench->settle(frames) ? bench.get() : nullptr;
+        return isSetUp && bench->sim.command("holding 36 " + wanted) && bench->openPort() &&
+                       bench->settle(sent + frames)
+                   ? bench.get()
+                   : nullptr;
     }
     // The inputs with the geometry's short names spelled out.
     bool Enter(QString inputs)
@@ -52,9 +64,11 @@ private slots:
 
     void readBack()
     {
-        // The last block read (start/count), then what the form shows. The U
-        // shape comes from register 15, the river type from 22; registers above
-        // 51 are read only where the firmware asks for all 101.
+        // One window, one instrument after the other on its line: the last
+        // block read (start/count), then what the form shows. The U shape
+        // comes from register 15, the river type from 22; registers above 51
+        // are read only where the firmware asks for all 101, even after an
+        // instrument that asked for fewer.
         const QString rows = R"(
 0x0205 | 41/5  | labelDevVersion=设备软件版本：V2.5 lineEditDevToButtomLen=3 lineEditStable=10 lineEditMeasureTimes=405 lineEditRelative=0.3
 0x0206 | 51/1  | labelDevVersion=设备软件版本：V2.6 lineEditDevToButtomLen=3 lineEditStable=50 lineEditMeasureTimes=450 lineEditRelative=0.50 comboBoxLowSpeed=5档

@@ -3,6 +3,7 @@
 #include "measurementfile.h"
 
 #include "runfile.h"
+#include "runfileformat.h"
 
 #include <QDebug>
 #include <QDir>
@@ -17,15 +18,25 @@
 
 namespace {
 
-const QString HeadName = QStringLiteral("excel_head.xml");
-const QString TailName = QStringLiteral("excel_tail.xml");
+const QString HeadName = QLatin1String(RunFileFormat::HeadTemplate);
+const QString TailName = QLatin1String(RunFileFormat::TailTemplate);
+const QString FolderName = QLatin1String(RunFileFormat::Folder);
 const QByteArray RowEnd = QByteArrayLiteral("</Row>");
 const QByteArray TableEnd = QByteArrayLiteral("</Table>");
+const QByteArray WorkbookEnd = QByteArrayLiteral("</Workbook>");
+
+// A file's last bytes show whether it was finished: the table closed and the
+// whole tail after it. A power cut while the tail was written leaves the
+// table closed but the document open.
+bool IsFinished(const QByteArray &end)
+{
+    return end.contains(TableEnd) && end.trimmed().endsWith(WorkbookEnd);
+}
 
 QString Number(double value)
 {
     // Six significant digits, exponent form below 1e-4 and from 1e6 on.
-    return QString::number(value, 'g', 6);
+    return QString::number(value, 'g', RunFileFormat::Precision);
 }
 
 void WriteCell(QXmlStreamWriter &writer, const QString &type, const QString &text)
@@ -79,9 +90,9 @@ QString MeasurementFile::XmlFolder(bool isCreating)
 {
     QDir dir(QDir::currentPath());
     if (isCreating)
-        dir.mkdir(QStringLiteral("xml"));
+        dir.mkdir(FolderName);
     // Without a usable "xml" folder the working directory takes its place.
-    if (!dir.cd(QStringLiteral("xml")))
+    if (!dir.cd(FolderName))
         qDebug() << "xml folder unusable, recording in" << dir.absolutePath();
     return dir.absolutePath();
 }
@@ -91,7 +102,7 @@ void MeasurementFile::InstallTemplate(const QString &folder, const QString &name
     const QString path = folder + QLatin1Char('/') + name;
     if (QFile::exists(path))
         return;
-    QFile source(QStringLiteral(":/templates/") + name);
+    QFile source(QLatin1String(RunFileFormat::TemplateResources) + name);
     QSaveFile target(path);
     if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) {
         qDebug() << "cannot install template" << path << target.errorString();
@@ -152,7 +163,7 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     quantitySum = 0;
     lastError.clear();
     historyRecord = HistoryRecord();
-    historyRecord.startTime = startTime.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    historyRecord.startTime = startTime.toString(QLatin1String(RunFileFormat::StartTimeFormat));
 
     // A working directory that no longer exists has no path; the files must
     // not land anywhere else.
@@ -166,7 +177,7 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     InstallTemplate(folder, HeadName);
     InstallTemplate(folder, TailName);
 
-    const QString baseName = startTime.toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss"));
+    const QString baseName = startTime.toString(QLatin1String(RunFileFormat::FileNameTimeFormat));
     historyRecord.filePath = folder + QLatin1Char('/') + baseName + QStringLiteral(".xml");
     if (!OpenFreeFile(folder, baseName))
         return false;
@@ -178,7 +189,8 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     xmlWriter->setAutoFormatting(true);
     // The row count stays a placeholder until the run ends.
     xmlWriter->writeStartElement(QStringLiteral("Table"));
-    xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedColumnCount"), QStringLiteral("8"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedColumnCount"),
+                              QString::number(RunFileFormat::ColumnCount));
     xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedRowCount"), QStringLiteral("10"));
     xmlWriter->writeAttribute(QStringLiteral("x:FullColumns"), QStringLiteral("1"));
     xmlWriter->writeAttribute(QStringLiteral("x:FullRows"), QStringLiteral("1"));
@@ -340,8 +352,7 @@ bool MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
 QStringList MeasurementFile::RunFiles()
 {
     // Named after the start of their run; other files are not ours to touch.
-    static const QRegularExpression runName(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}_\\d{2}_\\d{2}(_\\d+)?\\.xml$"));
+    static const QRegularExpression runName{QLatin1String(RunFileFormat::FileNamePattern)};
     const QDir folder(XmlFolder(false));
     QStringList paths;
     for (const QString &name :
@@ -365,7 +376,7 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
     constexpr qint64 TailBytes = 16 * 1024;
     if (isListed && file.size() > TailBytes) {
         file.seek(file.size() - TailBytes);
-        if (file.read(TailBytes).contains(TableEnd))
+        if (IsFinished(file.read(TailBytes)))
             return std::nullopt;
         file.seek(0);
     }
@@ -375,7 +386,7 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
         return std::nullopt;
 
     int rowCount = 0;
-    const bool isFinished = bytes.contains(TableEnd);
+    const bool isFinished = IsFinished(bytes);
     if (isFinished && isListed)
         return std::nullopt;
     if (!isFinished) {
@@ -417,8 +428,10 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
 
     // The run started at the moment its file is named after; it ended with
     // its last sample.
-    const QString stamp = QFileInfo(path).completeBaseName().left(19);
-    QDateTime start = QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-dd_hh_mm_ss"));
+    const QString stamp =
+        QFileInfo(path).completeBaseName().left(int(sizeof(RunFileFormat::FileNameTimeFormat)) - 1);
+    QDateTime start =
+        QDateTime::fromString(stamp, QLatin1String(RunFileFormat::FileNameTimeFormat));
     if (!start.isValid())
         start = content.rows.first().time;
     double speedSum = 0;
@@ -430,7 +443,7 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
         quantitySum += row.quantity;
     }
     HistoryRecord record;
-    record.startTime = start.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    record.startTime = start.toString(QLatin1String(RunFileFormat::StartTimeFormat));
     record.durationTime = DurationText(qMax<qint64>(0, start.secsTo(content.rows.last().time)));
     record.count = rowCount;
     SetMeans(&record, content.rows.size(), speedSum, levelSum, quantitySum);

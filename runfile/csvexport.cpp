@@ -1,5 +1,6 @@
 // Converting a run's measurement file into CSV.
 #include "csvexport.h"
+#include "runfileformat.h"
 #include "runfilereader.h"
 
 #include <QFile>
@@ -12,23 +13,12 @@
 
 namespace {
 
-// ASCII only: a spreadsheet that guesses the encoding of a file without a
-// byte-order mark still reads the header right.
-const char *const ColumnNames[RunFileReader::ColumnCount] = {"time",
-                                                             "velocity (m/s)",
-                                                             "level (m)",
-                                                             "flow (m3/s)",
-                                                             "air gap (m)",
-                                                             "discharge (m3)",
-                                                             "velocity signal strength",
-                                                             "level signal strength"};
-
 QString IsoTime(const QDateTime &time)
 {
     // Qt writes a zero offset as "Z"; scripts get the same shape every time.
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+    return time.toString(QLatin1String(RunFileFormat::CsvTimeFormat)) +
            QStringLiteral("%1%2:%3")
                .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
                .arg(minutes / 60, 2, 10, QLatin1Char('0'))
@@ -59,14 +49,14 @@ bool CsvExport::Convert(const QString &runPath, QByteArray &csv)
 
     RunFileReader reader(&file);
     QVector<QStringList> fields;
-    int columns = RunFileReader::OldColumnCount;
+    int columns = RunFileFormat::OldColumnCount;
     QStringList cells;
     while (reader.ReadRow(cells)) {
         const QDateTime time = reader.RowTime(cells.value(0));
-        if (!time.isValid() || cells.size() < RunFileReader::OldColumnCount)
+        if (!time.isValid() || cells.size() < RunFileFormat::OldColumnCount)
             continue;
         QStringList row{IsoTime(time)};
-        for (int i = 1; i < qMin(int(cells.size()), RunFileReader::ColumnCount); ++i)
+        for (int i = 1; i < qMin(int(cells.size()), RunFileFormat::ColumnCount); ++i)
             row.append(NumberField(cells[i]));
         columns = qMax(columns, int(row.size()));
         fields.append(row);
@@ -82,7 +72,7 @@ bool CsvExport::Convert(const QString &runPath, QByteArray &csv)
 
     QStringList header;
     for (int i = 0; i < columns; ++i)
-        header.append(QLatin1String(ColumnNames[i]));
+        header.append(QLatin1String(RunFileFormat::ColumnNames[i]));
     csv = header.join(QLatin1Char(',')).toUtf8() + '\n';
     for (QStringList &row : fields) {
         while (row.size() < columns)

@@ -7,7 +7,7 @@
 // average for historical reasons but hold the mean velocity, level and flow.
 struct HistoryRecord
 {
-    QString startTime;    // "yyyy-MM-dd hh:mm:ss", local
+    QString startTime;    // RunFileFormat::StartTimeFormat, local
     QString durationTime; // days-hours:minutes:seconds, unpadded
     int count = 0;        // data rows in the file
     QString min;          // mean surface velocity, m/s

@@ -1,12 +1,6 @@
 // Reading the rows of a run's measurement file back.
 #include "runfilereader.h"
 
-namespace {
-
-const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-
-} // namespace
-
 RunFileReader::RunFileReader(QIODevice *device) : reader(device) {}
 
 bool RunFileReader::ReadRow(QStringList &cells)
@@ -42,6 +36,10 @@ bool RunFileReader::ReadRow(QStringList &cells)
 
 QDateTime RunFileReader::RowTime(const QString &text)
 {
+    // The fast path knows where the separators of the hour, minutes and
+    // seconds stand.
+    static_assert(sizeof(RunFileFormat::RowTimeFormat) == 20, "the row time has 19 characters");
+    const QLatin1String TimeFormat(RunFileFormat::RowTimeFormat);
     if (text.size() != 19 || text[13] != QLatin1Char(':') || text[16] != QLatin1Char(':'))
         return QDateTime::fromString(text, TimeFormat);
     for (int i : {14, 15, 17, 18}) {

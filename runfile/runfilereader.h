@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runfileformat.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -15,17 +17,16 @@ class QIODevice;
 class RunFileReader
 {
 public:
-    // Cells of a row as the first recorders wrote it, and as they are now.
-    static constexpr int OldColumnCount = 4;
-    static constexpr int ColumnCount = 8;
+    static constexpr int OldColumnCount = RunFileFormat::OldColumnCount;
+    static constexpr int ColumnCount = RunFileFormat::ColumnCount;
 
     explicit RunFileReader(QIODevice *device);
 
     // The next row's cells, an empty cell as an empty text. False at the end
     // of the file or at a defect.
     bool ReadRow(QStringList &cells);
-    // A time cell ("yyyy-MM-dd HH:mm:ss", local) as a date-time; invalid when
-    // the text is no such time.
+    // A time cell (RunFileFormat::RowTimeFormat, local) as a date-time;
+    // invalid when the text is no such time.
     QDateTime RowTime(const QString &text);
 
     // Reading stopped inside a row: the file was cut there.

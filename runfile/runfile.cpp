@@ -1,5 +1,6 @@
 #include "runfile.h"
 
+#include "runfileformat.h"
 #include "runfilereader.h"
 
 #include <QDebug>
@@ -12,8 +13,8 @@ RunFile RunFile::Read(QIODevice *device)
     while (reader.ReadRow(cells)) {
         // Rows hold four cells, or eight since the air gap, the discharge and
         // the signal strengths are recorded too; only the first four are used.
-        if (cells.size() != RunFileReader::OldColumnCount &&
-            cells.size() != RunFileReader::ColumnCount)
+        if (cells.size() != RunFileFormat::OldColumnCount &&
+            cells.size() != RunFileFormat::ColumnCount)
             qDebug() << "read xml error";
         Row row;
         bool isNumber[3] = {false, false, false};

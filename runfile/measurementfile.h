@@ -32,7 +32,7 @@ public:
     // nothing.
     bool CreateXmlFile(const QDateTime &startTime = QDateTime::currentDateTime());
 
-    // Appends one sample: time as "yyyy-MM-dd HH:mm:ss", velocity m/s, level m,
+    // Appends one sample: time as RunFileFormat::RowTimeFormat, velocity m/s, level m,
     // flow m³/s, air gap m, cumulative discharge m³ and the two radars' signal
     // strengths. False, and nothing counted, when no file is open or the row
     // could not be written; then the file is cut back to its last whole row
