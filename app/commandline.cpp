@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "linkport.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -27,6 +29,8 @@ void Print(FILE *stream, const QString &text)
 // the data folder; a bare name (ttyUSB0, COM3) is the platform's.
 QString PortPath(const QString &name)
 {
+    if (LinkPort::IsNetworkName(name))
+        return name;
     return name.contains(QLatin1Char('/')) ? QFileInfo(name).absoluteFilePath() : name;
 }
 
@@ -47,8 +51,9 @@ CommandLine::CommandLine(const QStringList &arguments)
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(
         QStringLiteral("port"),
-        tr("The serial port to use: a device path such as /dev/ttyUSB0 or "
-           "/dev/serial/by-id/..., a pseudo-terminal, or a platform name."),
+        tr("The port to use: a device path such as /dev/ttyUSB0 or /dev/serial/by-id/..., a "
+           "pseudo-terminal, a platform name, tcp://HOST:PORT for a transparent serial server, "
+           "or modbus-tcp://HOST[:PORT] for a Modbus TCP gateway (port 502 by default)."),
         tr("NAME"));
     const QCommandLineOption address(
         QStringLiteral("address"),
@@ -124,6 +129,15 @@ CommandLine::CommandLine(const QStringList &arguments)
         station.portName = parser.value(port).trimmed();
         if (station.portName.isEmpty()) {
             Refuse(tr("--port needs a port name, such as /dev/ttyUSB0."));
+            return;
+        }
+        LinkPort::Kind kind;
+        QString host;
+        quint16 usPort = 0;
+        if (LinkPort::IsNetworkName(station.portName) &&
+            !LinkPort::ParseNetworkName(station.portName, &kind, &host, &usPort)) {
+            Refuse(tr("Bad value '%1' for --port: tcp://HOST:PORT or modbus-tcp://HOST[:PORT].")
+                       .arg(station.portName));
             return;
         }
         station.portName = PortPath(station.portName);

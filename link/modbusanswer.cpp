@@ -42,6 +42,24 @@ int ModbusAnswer::ExpectedLength(const QByteArray &request, const QByteArray &re
     }
 }
 
+bool ModbusAnswer::IsPartial(const QByteArray &request, const QByteArray &received)
+{
+    if (request.size() < 2 || received.isEmpty() || AsksForSpectrum(request))
+        return false;
+    const quint8 ucAddr = quint8(request.at(0));
+    if (ucAddr != Modbus::DiscoveryAddr && quint8(received.at(0)) != ucAddr)
+        return false;
+    if (received.size() == 1)
+        return true;
+    const quint8 ucFunction = quint8(request.at(1));
+    const int iLen = ExpectedLength(request, received);
+    // A read answer tells its length only with its byte count.
+    if (iLen == 0)
+        return received.size() == 2 && quint8(received.at(1)) == ucFunction &&
+               (ucFunction == Modbus::FuncReadHolding || ucFunction == Modbus::FuncReadInput);
+    return received.size() < iLen;
+}
+
 bool ModbusAnswer::IsComplete(const QByteArray &request, const QByteArray &received)
 {
     const int iLen = ExpectedLength(request, received);

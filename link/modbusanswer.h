@@ -14,6 +14,10 @@ public:
     // never has a length known in advance.
     static int ExpectedLength(const QByteArray &request, const QByteArray &received);
 
+    // received can still grow into the answer to request: its address and
+    // function fit, and it is shorter than the answer they announce.
+    static bool IsPartial(const QByteArray &request, const QByteArray &received);
+
     // received is exactly one whole answer to request, its CRC intact.
     static bool IsComplete(const QByteArray &request, const QByteArray &received);
 };

@@ -1,11 +1,11 @@
 #include "msgprocessthread.h"
 
+#include "linkport.h"
 #include "modbus.h"
 
 #include <QDebug>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSerialPort>
 
 QSemaphore msgSemaphore(1);
 
@@ -22,7 +22,7 @@ QMutex &GateReleaseMutex()
 
 } // namespace
 
-MsgProcessThread::MsgProcessThread(quint8 ucDevAddr, QSerialPort *ptSerialPort, Modbus *ptModbus)
+MsgProcessThread::MsgProcessThread(quint8 ucDevAddr, LinkPort *ptSerialPort, Modbus *ptModbus)
     : QObject(nullptr), ucDevAddr(ucDevAddr), ptSerialPort(ptSerialPort), ptModbus(ptModbus)
 {
     // A new connection reopens a gate the previous one left closed.
@@ -53,7 +53,7 @@ bool MsgProcessThread::BeginRequest()
 {
     // The port is only asked whether it is open; it is read and written in
     // the GUI thread alone.
-    if (isAbandoned || !ptSerialPort || !ptSerialPort->isOpen())
+    if (isAbandoned || !ptSerialPort || !ptSerialPort->IsOpen())
         return false;
     while (!msgSemaphore.tryAcquire(1, GatePollMs)) {
         if (isAbandoned)

@@ -9,7 +9,7 @@
 #include <atomic>
 
 class Modbus;
-class QSerialPort;
+class LinkPort;
 
 // The request gate: count 1 while no transaction is in flight, 0 while an
 // answer is awaited. Acquired only by the send worker's thread.
@@ -23,7 +23,7 @@ class MsgProcessThread : public QObject
     Q_OBJECT
 
 public:
-    MsgProcessThread(quint8 ucDevAddr, QSerialPort *ptSerialPort, Modbus *ptModbus);
+    MsgProcessThread(quint8 ucDevAddr, LinkPort *ptSerialPort, Modbus *ptModbus);
 
     // Reopens the gate if it is closed (after an echo spectrum, whose echo
     // leaves it closed). Safe from any thread.
@@ -53,7 +53,7 @@ private:
     bool BeginRequest();
 
     quint8 ucDevAddr;
-    QSerialPort *ptSerialPort;
+    LinkPort *ptSerialPort;
     Modbus *ptModbus;
     std::atomic<bool> isAbandoned{false};
 };

@@ -5,6 +5,7 @@
 #include "callout.h"
 #include "chartsetup.h"
 #include "echocurve.h"
+#include "linkport.h"
 
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -68,6 +69,11 @@ void MainWindow::RequestSpectrum(u16 usRegister, bool isSpeed)
 {
     if (!CheckPortOrWarn())
         return;
+    if (!ptSerialPort->CarriesSpectra()) {
+        ShowWarning(tr("回波谱不是 Modbus 帧，Modbus TCP "
+                       "网关不会转发：读取回波谱需要串口或透明传输的串口服务器（tcp://）"));
+        return;
+    }
     if (isSpeed) {
         speedFreqLineSeries->clear();
         speedFreqScatterSeries->clear();

@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "database.h"
+#include "linkport.h"
 #include "msgprocessthread.h"
 #include "tableviewdelegate.h"
 #include "upperboundvalidator.h"
@@ -39,6 +40,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     isLevelFreqPending = false;
     ptSerialPort = nullptr;
 
+    // A network port (tcp://HOST:PORT, modbus-tcp://HOST) is typed in.
+    ui->comboBoxPort->setEditable(true);
+    ui->comboBoxPort->setInsertPolicy(QComboBox::NoInsert);
     ui->pushButtonLogo->hide();
     ui->menuBar->hide();
     ui->labelFltCnt->setText(tr("[1-30)"));
@@ -75,7 +79,6 @@ MainWindow::~MainWindow()
     delete recvThread;
     if (ptSerialPort) {
         ptSerialPort->disconnect(this);
-        ptSerialPort->close();
         delete ptSerialPort;
     }
     delete ptModbus;

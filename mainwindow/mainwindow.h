@@ -11,7 +11,6 @@
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPointF>
-#include <QSerialPort>
 #include <QSet>
 #include <QTimer>
 
@@ -19,6 +18,7 @@ class Callout;
 class Chart;
 class ChartView;
 class Database;
+class LinkPort;
 class TableViewDelegate;
 class MsgProcessThread;
 class QPushButton;
@@ -154,7 +154,7 @@ private:
     bool OpenConnection(QString *ptWhy);
     void CloseConnection();
     void StopWorkers();
-    void HandlePortError(QSerialPort::SerialPortError error);
+    void HandlePortLost(const QString &reason);
     void ConnectReadyRead();
     // Reads the waiting bytes as one frame and hands them on.
     void CloseFrame();
@@ -163,12 +163,15 @@ private:
     bool IsSpectrumRequestOnLine() const;
     // Why the port list is empty, and what to do about it.
     QString NoUsablePortText() const;
-    QString OpenFailureText(const QString &portName, const QSerialPort &port) const;
+    QString OpenFailureText(const QString &portName, const LinkPort &port,
+                            const QString &reason) const;
 
     // Unattended station: keeping the link alive
     void ConnectStation();
     void SelectPort(const QString &name);
     void RememberChoices();
+    // Network ports opened before, the latest first.
+    QStringList NetworkPortsUsed() const;
     // The response time-out or a port error ended the link.
     void LinkLost(const QString &boxText, const QString &reason);
     void OpenStationLink();
@@ -234,7 +237,8 @@ private:
 
     Ui::MainWindow *ui;
     int lastBytesAvailable = 0;
-    QSerialPort *ptSerialPort = nullptr;
+    // The line to the instrument: a serial port or a network connection.
+    LinkPort *ptSerialPort = nullptr;
     bool isPortOpen = false;
     bool isAutoRun = false;
     bool isSpeedFreqPending = false;

@@ -3,12 +3,14 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "linkport.h"
 #include "modbusanswer.h"
 #include "msgprocessthread.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QThread>
 
@@ -66,21 +68,6 @@ QString ShortList(const QStringList &names)
     return text;
 }
 
-bool IsConnectionLost(QSerialPort::SerialPortError error)
-{
-    switch (error) {
-    case QSerialPort::ResourceError:
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::DeviceNotFoundError:
-    case QSerialPort::PermissionError:
-    case QSerialPort::UnknownError:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 void MainWindow::SetLineTiming(int iResponseTimeoutMs, int iQuietTimeMs)
@@ -91,7 +78,7 @@ void MainWindow::SetLineTiming(int iResponseTimeoutMs, int iQuietTimeMs)
 
 bool MainWindow::IsPortReady() const
 {
-    return ptSerialPort && ptSerialPort->isOpen();
+    return ptSerialPort && ptSerialPort->IsOpen();
 }
 
 bool MainWindow::CheckPortOrWarn()
@@ -135,6 +122,10 @@ void MainWindow::on_pushButtonUpdatePort_clicked()
         if (!names.contains(name))
             probe(port, name);
     }
+    // Network ports cannot be listed by anyone; the ones used before can.
+    for (const QString &name : NetworkPortsUsed())
+        if (!names.contains(name))
+            names << name;
     ui->comboBoxPort->addItems(names);
 }
 
@@ -166,14 +157,15 @@ QString MainWindow::NoUsablePortText() const
     return tr("没有找到串口：请接好 USB-RS485 转换器，然后点击“刷新串口”");
 }
 
-QString MainWindow::OpenFailureText(const QString &portName, const QSerialPort &port) const
+QString MainWindow::OpenFailureText(const QString &portName, const LinkPort &port,
+                                    const QString &reason) const
 {
     const QString path = DevicePath(portName);
-    if (port.error() == QSerialPort::PermissionError && IsDenied(path))
+    if (port.IsPermissionDenied() && IsDenied(path))
         return tr("没有打开串口 %1 的权限。请把用户加入 %2 组（sudo usermod -aG %2 "
                   "$USER），重新登录后再试")
             .arg(portName, DeviceGroup(path));
-    return tr("串口 %1 打开失败：%2").arg(portName, port.errorString());
+    return tr("串口 %1 打开失败：%2").arg(portName, reason);
 }
 
 bool MainWindow::OpenConnection(QString *ptWhy)
@@ -184,28 +176,21 @@ bool MainWindow::OpenConnection(QString *ptWhy)
         *ptWhy = tr("输入参数有误，请输入正确参数！");
         return false;
     }
-    const QString portName = ui->comboBoxPort->currentText();
+    // A typed name may carry stray blanks.
+    const QString portName = ui->comboBoxPort->currentText().trimmed();
     // An empty name would open "/dev/" and report a folder.
     if (portName.isEmpty()) {
         *ptWhy = NoUsablePortText();
         return false;
     }
-    ptSerialPort = new QSerialPort;
-    ptSerialPort->setPortName(portName);
-    if (!ptSerialPort->open(QIODevice::ReadWrite)) {
-        *ptWhy = OpenFailureText(portName, *ptSerialPort);
+    ptSerialPort = new LinkPort;
+    QString reason;
+    if (!ptSerialPort->Open(portName, &reason)) {
+        *ptWhy = OpenFailureText(portName, *ptSerialPort, reason);
         delete ptSerialPort;
         ptSerialPort = nullptr;
         return false;
     }
-    ptSerialPort->setBaudRate(QSerialPort::Baud9600);
-    ptSerialPort->setParity(QSerialPort::NoParity);
-    ptSerialPort->setDataBits(QSerialPort::Data8);
-    ptSerialPort->setStopBits(QSerialPort::OneStop);
-    ptSerialPort->setFlowControl(QSerialPort::NoFlowControl);
-    // Bytes left on the line from before (an instrument restarted, a quick
-    // reopen) would be taken for the first answer.
-    ptSerialPort->clear(QSerialPort::Input);
 
     isPortOpen = true;
     resendCount = 0;
@@ -217,7 +202,7 @@ bool MainWindow::OpenConnection(QString *ptWhy)
     refusedReads.clear();
     pendingDistanceBlock.clear();
     ConnectReadyRead();
-    connect(ptSerialPort, &QSerialPort::errorOccurred, this, &MainWindow::HandlePortError);
+    connect(ptSerialPort, &LinkPort::lost, this, &MainWindow::HandlePortLost);
 
     ui->pushButtonUartConnect->setText(tr("关闭串口"));
     ui->pushButtonUartConnect->setIcon(QIcon(QStringLiteral(":/Image/Image/done.png")));
@@ -295,8 +280,7 @@ void MainWindow::CloseConnection()
     StopWorkers();
     if (ptSerialPort) {
         disconnect(ptSerialPort, nullptr, this, nullptr);
-        ptSerialPort->clear(QSerialPort::AllDirections);
-        ptSerialPort->close();
+        ptSerialPort->Close();
         delete ptSerialPort;
         ptSerialPort = nullptr;
     }
@@ -316,16 +300,13 @@ void MainWindow::CloseConnection()
         ui->pushButtonAutoRun70->click();
 }
 
-void MainWindow::HandlePortError(QSerialPort::SerialPortError error)
+void MainWindow::HandlePortLost(const QString &reason)
 {
-    // A vanished adapter reports errors in a tight loop until the port is
-    // closed; the first one closes it, the rest find it gone.
-    auto *port = qobject_cast<QSerialPort *>(sender());
-    if (!IsConnectionLost(error) || !isPortOpen || port != ptSerialPort)
+    auto *port = qobject_cast<LinkPort *>(sender());
+    if (!isPortOpen || port != ptSerialPort)
         return;
-    const QString portName = port->portName();
-    const QString reason = port->errorString();
-    qWarning() << "port error:" << portName << error << reason;
+    const QString portName = port->Name();
+    qWarning() << "port error:" << portName << reason;
     disconnect(port, nullptr, this, nullptr);
     // Closing deletes the port, which must not happen inside its own signal.
     QMetaObject::invokeMethod(
@@ -352,8 +333,7 @@ void MainWindow::WriteSerial(QByteArray array)
     if (!IsPortReady())
         return;
     lastSendFrame = array;
-    ptSerialPort->write(array);
-    qDebug() << "write:" << array.toHex();
+    qDebug() << "write:" << ptSerialPort->Write(array).toHex();
 }
 
 void MainWindow::SendMsgSucceedSlot()
@@ -389,6 +369,14 @@ void MainWindow::RecvTimeoutSlot()
     ++resendCount;
     if (resendCount <= MaxResends) {
         qDebug() << "Resend:" << resendCount;
+        // Half an answer kept over the network belongs to the request before.
+        if (IsPortReady() && ptSerialPort->PortKind() != LinkPort::Kind::Serial) {
+            readSerialTimer.stop();
+            const QByteArray stale = ptSerialPort->ReadAll();
+            if (!stale.isEmpty())
+                qDebug() << "dropped:" << stale.toHex();
+            ConnectReadyRead();
+        }
         WriteSerial(lastSendFrame);
         return;
     }
@@ -411,7 +399,7 @@ void MainWindow::RecvTimeoutSlot()
 
 void MainWindow::ConnectReadyRead()
 {
-    connect(ptSerialPort, &QSerialPort::readyRead, this, &MainWindow::ReadSerial,
+    connect(ptSerialPort, &LinkPort::readyRead, this, &MainWindow::ReadSerial,
             Qt::UniqueConnection);
 }
 
@@ -419,12 +407,12 @@ void MainWindow::ReadSerial()
 {
     if (!IsPortReady())
         return;
-    const qint64 n = ptSerialPort->bytesAvailable();
+    const qint64 n = ptSerialPort->BytesAvailable();
     if (n <= 0)
         return;
     // An answer to the request on the line says by its own length when it is
     // over; the line need not fall quiet first.
-    if (ModbusAnswer::IsComplete(lastSendFrame, ptSerialPort->peek(n))) {
+    if (ModbusAnswer::IsComplete(lastSendFrame, ptSerialPort->Peek())) {
         readSerialTimer.stop();
         CloseFrame();
         return;
@@ -443,18 +431,23 @@ void MainWindow::HandleReadSerialTimeout()
         readSerialTimer.stop();
         return;
     }
-    const int n = int(ptSerialPort->bytesAvailable());
+    const int n = int(ptSerialPort->BytesAvailable());
     if (n != lastBytesAvailable) {
         lastBytesAvailable = n;
         return;
     }
+    // A network cuts an answer into segments with pauses a line never has:
+    // an answer that says it is longer is waited for, up to the time-out.
+    if (ptSerialPort->PortKind() != LinkPort::Kind::Serial &&
+        ModbusAnswer::IsPartial(lastSendFrame, ptSerialPort->Peek()))
+        return;
     readSerialTimer.stop();
     CloseFrame();
 }
 
 void MainWindow::CloseFrame()
 {
-    const QByteArray data = ptSerialPort->readAll();
+    const QByteArray data = ptSerialPort->ReadAll();
     const int n = data.size();
 
     if (!(isSpeedFreqPending || isLevelFreqPending) || n < SpectrumMinBytes) {

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "linkport.h"
 #include "modbusregister.h"
 
 #include <QDebug>
@@ -18,6 +19,9 @@ const QString PortKey = QStringLiteral("port");
 const QString AddressKey = QStringLiteral("address");
 const QString IntervalKey = QStringLiteral("interval");
 const QString ReconnectKey = QStringLiteral("reconnect");
+const QString NetworkPortsKey = QStringLiteral("networkPorts");
+// Gateways a station has used, offered in the port list.
+constexpr int NetworkPortsKept = 8;
 // Stored for the discovery choice, whose text depends on the language.
 const QString FindAddress = QStringLiteral("find");
 
@@ -105,10 +109,23 @@ void MainWindow::SelectPort(const QString &name)
     ui->comboBoxPort->setCurrentIndex(index);
 }
 
+QStringList MainWindow::NetworkPortsUsed() const
+{
+    return Remembered(NetworkPortsKey).toStringList();
+}
+
 void MainWindow::RememberChoices()
 {
-    if (!ui->comboBoxPort->currentText().isEmpty())
-        Remember(PortKey, ui->comboBoxPort->currentText());
+    const QString portName = ui->comboBoxPort->currentText().trimmed();
+    if (!portName.isEmpty())
+        Remember(PortKey, portName);
+    // Only a network port that was opened: a typing slip never joins the list.
+    if (LinkPort::IsNetworkName(portName) && IsPortReady() && ptSerialPort->Name() == portName) {
+        QStringList used = NetworkPortsUsed();
+        used.removeAll(portName);
+        used.prepend(portName);
+        Remember(NetworkPortsKey, QVariant(used.mid(0, NetworkPortsKept)));
+    }
     const QString devAddr = ui->comboBoxDevAddr->currentText();
     Remember(AddressKey, devAddr == tr("查地址") ? FindAddress : devAddr);
     Remember(IntervalKey, ui->lineEditAutoRunIntvel->text());

@@ -57,6 +57,18 @@ bool FaultSwitchboard::apply(const QString &command, QString *error)
         return parseSwitch(arg, &isBadCrc) || fail("expected on or off");
     if (name == "no-spectrum")
         return parseSwitch(arg, &isNoSpectrum) || fail("expected on or off");
+    if (name == "bad-tid")
+        return parseSwitch(arg, &isBadTid) || fail("expected on or off");
+    if (name == "segments") {
+        if (arg == "off") {
+            iSegments = 1;
+            return true;
+        }
+        const QStringList parts = arg.split(':');
+        return (parts.size() == 2 && parseNumber(parts[0], 1, 255, &iSegments) &&
+                parseNumber(parts[1], 0, 60000, &iSegmentMs)) ||
+               fail("expected N:MS or off");
+    }
     if (name == "split-ms")
         return parseNumber(arg, 0, 60000, &iSplitMs) || fail("expected milliseconds");
     if (name == "stray") {
@@ -146,5 +158,9 @@ QStringList FaultSwitchboard::active() const
         names << "stray " + QString::fromLatin1(stray.toHex(' '));
     if (isNoSpectrum)
         names << "no-spectrum on";
+    if (iSegments > 1)
+        names << QString("segments %1:%2").arg(iSegments).arg(iSegmentMs);
+    if (isBadTid)
+        names << "bad-tid on";
     return names;
 }

@@ -15,7 +15,8 @@ public:
     // One command, as given on the control channel:
     //   silent-next N | silent-function FC|off | bad-crc on|off |
     //   split-ms MS (0 off) | exception FC:CODE[@START] | exception FC:off |
-    //   exception off | stray HEX|off | no-spectrum on|off | clear
+    //   exception off | stray HEX|off | no-spectrum on|off |
+    //   segments N:MS|off | bad-tid on|off | clear
     // Returns false and a reason for anything else.
     bool apply(const QString &command, QString *error);
 
@@ -35,6 +36,12 @@ public:
     QByteArray spoil(const QByteArray &answer) const;
 
     int splitMs() const { return iSplitMs; }
+    // Over TCP: the answer in this many segments, this far apart (1 and 0
+    // when off; split-ms gives two).
+    int segments() const { return iSegments > 1 ? iSegments : iSplitMs > 0 ? 2 : 1; }
+    int segmentPauseMs() const { return iSegments > 1 ? iSegmentMs : iSplitMs; }
+    // A Modbus TCP answer carries the transaction after the request's.
+    bool isBadTransaction() const { return isBadTid; }
 
     // The faults in force, each as the command that switched it on.
     QStringList active() const;
@@ -52,4 +59,7 @@ private:
     QMap<quint8, Refusal> exceptions;
     QByteArray stray;
     bool isNoSpectrum = false;
+    int iSegments = 1;
+    int iSegmentMs = 0;
+    bool isBadTid = false;
 };

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <random>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -24,8 +25,12 @@ void onSignal(int)
 const char *description =
     R"(A simulated radar flow instrument: a Modbus RTU slave (functions 0x03, 0x04,
 0x06, 0x10) on a pseudo-terminal. The first line on standard output is the
-link to open as a serial port at 9600 8N1. Runs until SIGINT or SIGTERM and
-then removes the link.
+link to open as a serial port at 9600 8N1. With --tcp and --modbus-tcp the
+same instrument is also served on 127.0.0.1, behind a transparent serial
+server (RTU over TCP) and behind a Modbus TCP gateway; the next lines are
+the port names to open (tcp://127.0.0.1:PORT, then modbus-tcp://...), with
+the port actually taken when 0 was asked for. Runs until SIGINT or SIGTERM
+and then removes the link.
 
 Runtime commands, one per line on standard input or on the --control pipe;
 each is answered on standard output by "ok <command>" or "error <reason>":
@@ -39,6 +44,10 @@ each is answered on standard output by "ok <command>" or "error <reason>":
   stray HEX|off            put these bytes (e.g. "00 FF") before each answer
   send HEX                 put these bytes on the line now, unasked
   no-spectrum on|off       answer a spectrum request with the echo alone
+  segments N:MS|off        over TCP, send each answer as N segments MS apart
+  bad-tid on|off           over Modbus TCP, answer with the next transaction id
+  hang-up                  close the client's TCP connection
+  listen on|off            stop serving TCP (dropping the client), or again
   clear                    switch every fault off
   velocity M/S             mean surface velocity of the river
   level M|auto             mean water level above the channel bottom
@@ -106,6 +115,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption strayOption("stray", "Put these hex bytes before each answer.", "hex");
     const QCommandLineOption noSpectrumOption("no-spectrum",
                                               "Answer a spectrum request with the echo alone.");
+    const QCommandLineOption tcpOption(
+        "tcp", "Also serve RTU over TCP on 127.0.0.1:PORT (0: any free port).", "port");
+    const QCommandLineOption modbusTcpOption(
+        "modbus-tcp", "Also serve Modbus TCP on 127.0.0.1:PORT (0: any free port).", "port");
+    parser.addOptions({tcpOption, modbusTcpOption});
     parser.addOptions({linkOption, addrOption, firmwareOption, seedOption, baudOption, delayOption,
                        journalOption, controlOption, velocityOption, levelOption, calmOption,
                        silentNextOption, silentFunctionOption, badCrcOption, splitOption,
@@ -139,6 +153,14 @@ int main(int argc, char *argv[])
     if (!parseNumber(parser.value(delayOption), 0, 60000, &iValue))
         return usage("--reply-delay takes 0 to 60000");
     config.iReplyDelayMs = int(iValue);
+    for (const auto &[option, ptPort] : {std::pair(&tcpOption, &config.iTcpPort),
+                                         std::pair(&modbusTcpOption, &config.iModbusTcpPort)}) {
+        if (!parser.isSet(*option))
+            continue;
+        if (!parseNumber(parser.value(*option), 0, 65535, &iValue))
+            return usage(QString("--%1 takes 0 to 65535").arg(option->names().first()));
+        *ptPort = int(iValue);
+    }
     config.journalPath = parser.value(journalOption);
     config.controlPath = parser.value(controlOption);
 
@@ -181,9 +203,12 @@ int main(int argc, char *argv[])
         return usage(error);
 
     std::printf("%s\n", qPrintable(config.linkPath));
+    for (const QString &name : simulator.networkPortNames())
+        std::printf("%s\n", qPrintable(name));
     std::fflush(stdout);
     std::fprintf(
         stderr, "radarflow-sim: slave 0x%02X, firmware 0x%04X, seed %u, %d baud, port %s\n",
-        config.ucAddr, config.usFirmware, config.uSeed, config.iBaud, qPrintable(config.linkPath));
+        config.ucAddr, config.usFirmware, config.uSeed, config.iBaud,
+        qPrintable((QStringList{config.linkPath} + simulator.networkPortNames()).join(", ")));
     return app.exec();
 }

@@ -38,6 +38,11 @@ Simulator::Simulator(const SimConfig &config, QObject *parent)
     connect(&silenceTimer, &QTimer::timeout, this, &Simulator::onSilence);
     connect(&riverTimer, &QTimer::timeout, this, &Simulator::stepRiver);
     connect(&control, &ControlChannel::command, this, &Simulator::onControl);
+    for (TcpTransport *tcp : {&rtuTcp, &mbapTcp})
+        connect(tcp, &TcpTransport::frame, this,
+                [this, tcp](const QByteArray &frame, const QByteArray &wire) {
+                    process(frame, wire, tcp);
+                });
 }
 
 bool Simulator::start(QString *error)
@@ -51,6 +56,10 @@ bool Simulator::start(QString *error)
     if (!config.controlPath.isEmpty() && !control.openFifo(config.controlPath, error))
         return false;
     if (!transport.open(config.linkPath, error))
+        return false;
+    if (config.iTcpPort >= 0 && !rtuTcp.listen(quint16(config.iTcpPort), error))
+        return false;
+    if (config.iModbusTcpPort >= 0 && !mbapTcp.listen(quint16(config.iModbusTcpPort), error))
         return false;
     control.listenToStdin();
     uptime.start();
@@ -91,6 +100,22 @@ bool Simulator::command(const QString &line, QString *error)
         river.setCalm(arg == "on");
         return true;
     }
+    if (name == "hang-up" || name == "listen") {
+        const QString arg = words.value(1);
+        if (!rtuTcp.isEnabled() && !mbapTcp.isEnabled())
+            return fail("no --tcp or --modbus-tcp port");
+        if (name == "listen" && (words.size() != 2 || (arg != "on" && arg != "off")))
+            return fail("expected on or off");
+        for (TcpTransport *tcp : {&rtuTcp, &mbapTcp}) {
+            if (!tcp->isEnabled())
+                continue;
+            if (name == "hang-up")
+                tcp->hangUp();
+            else if (!tcp->setListening(arg == "on", error))
+                return false;
+        }
+        return true;
+    }
     if (name == "holding") {
         bool isRegOk = false;
         bool isValueOk = false;
@@ -112,6 +137,15 @@ bool Simulator::command(const QString &line, QString *error)
         return true;
     }
     return faults.apply(line, error);
+}
+
+QStringList Simulator::networkPortNames() const
+{
+    QStringList names;
+    for (const TcpTransport *tcp : {&rtuTcp, &mbapTcp})
+        if (tcp->isEnabled())
+            names << tcp->portName();
+    return names;
 }
 
 void Simulator::onControl(const QString &line)
@@ -136,33 +170,46 @@ void Simulator::onReceived(const QByteArray &bytes)
     silenceTimer.start();
     const QList<QByteArray> frames = cutter.feed(bytes);
     for (const QByteArray &frame : frames)
-        process(frame);
+        process(frame, frame, nullptr);
 }
 
 void Simulator::onSilence()
 {
     const QByteArray rest = cutter.flush();
     if (!rest.isEmpty())
-        process(rest);
+        process(rest, rest, nullptr);
 }
 
-void Simulator::process(const QByteArray &frame)
+void Simulator::process(const QByteArray &frame, const QByteArray &wire, TcpTransport *ptFrom)
 {
     const QStringList activeFaults = faults.active();
     const SlaveDevice::Reply reply = device.handle(frame);
-    transport.send(reply.wire, config.iReplyDelayMs, faults.splitMs());
+    QByteArray tx = reply.wire;
+    if (!ptFrom) {
+        transport.send(tx, config.iReplyDelayMs, faults.splitMs());
+    } else {
+        // A gateway passes only a whole Modbus frame: a damaged answer gets no
+        // further, and the spectrum text after the echo is dropped.
+        if (ptFrom->isMbap())
+            tx = tx == reply.answer + reply.spectrum
+                     ? ptFrom->mbapAnswer(reply.answer, faults.isBadTransaction() ? 1 : 0)
+                     : QByteArray();
+        ptFrom->send(tx, config.iReplyDelayMs, faults.segments(), faults.segmentPauseMs());
+    }
 
     QJsonObject entry;
     entry["time"] = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     entry["ms"] = uptime.elapsed();
-    entry["rx"] = hexText(frame);
+    entry["rx"] = hexText(wire);
+    if (ptFrom)
+        entry["via"] = ptFrom->isMbap() ? "modbus-tcp" : "tcp";
     entry["crcOk"] = reply.outcome != SlaveDevice::Outcome::BadCrc;
     if (!reply.request.isEmpty())
         entry["request"] = reply.request;
     entry["outcome"] = SlaveDevice::outcomeName(reply.outcome);
     if (reply.ucException != 0)
         entry["exception"] = reply.ucException;
-    entry["tx"] = hexText(reply.wire);
+    entry["tx"] = hexText(tx);
     if (!reply.spectrum.isEmpty())
         entry["spectrumBytes"] = reply.spectrum.size();
     if (!activeFaults.isEmpty())

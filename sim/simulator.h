@@ -8,6 +8,7 @@
 #include "registerbank.h"
 #include "rivermodel.h"
 #include "slavedevice.h"
+#include "tcptransport.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -24,6 +25,9 @@ struct SimConfig
     int iReplyDelayMs = 5;
     QString journalPath;
     QString controlPath;
+    // Also serve on 127.0.0.1: RTU over TCP, Modbus TCP; -1 off, 0 any port.
+    int iTcpPort = -1;
+    int iModbusTcpPort = -1;
     // Runtime commands to apply before the first request (faults, river).
     QStringList startCommands;
 };
@@ -43,12 +47,16 @@ public:
     //   velocity M/S | level M|auto | calm on|off | holding REG VALUE
     bool command(const QString &line, QString *error);
 
+    // The network ports served, as a client names them, one a line.
+    QStringList networkPortNames() const;
+
 private:
     void onReceived(const QByteArray &bytes);
     void onSilence();
     void onControl(const QString &line);
     void stepRiver();
-    void process(const QByteArray &frame);
+    // ptFrom: the network side it came from, or null for the line.
+    void process(const QByteArray &frame, const QByteArray &wire, TcpTransport *ptFrom);
 
     static constexpr int RiverStepMs = 100;
 
@@ -60,6 +68,8 @@ private:
     FrameCutter cutter;
     Journal journal;
     PtyTransport transport;
+    TcpTransport rtuTcp{TcpTransport::Framing::Rtu};
+    TcpTransport mbapTcp{TcpTransport::Framing::Mbap};
     ControlChannel control;
     QTimer silenceTimer;
     QTimer riverTimer;

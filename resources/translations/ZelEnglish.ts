@@ -8,8 +8,8 @@
         <translation>Client of the radar flow instrument, a Modbus RTU slave on a serial line.</translation>
     </message>
     <message>
-        <source>The serial port to use: a device path such as /dev/ttyUSB0 or /dev/serial/by-id/..., a pseudo-terminal, or a platform name.</source>
-        <translation>The serial port to use: a device path such as /dev/ttyUSB0 or /dev/serial/by-id/..., a pseudo-terminal, or a platform name.</translation>
+        <source>The port to use: a device path such as /dev/ttyUSB0 or /dev/serial/by-id/..., a pseudo-terminal, a platform name, tcp://HOST:PORT for a transparent serial server, or modbus-tcp://HOST[:PORT] for a Modbus TCP gateway (port 502 by default).</source>
+        <translation>The port to use: a device path such as /dev/ttyUSB0 or /dev/serial/by-id/..., a pseudo-terminal, a platform name, tcp://HOST:PORT for a transparent serial server, or modbus-tcp://HOST[:PORT] for a Modbus TCP gateway (port 502 by default).</translation>
     </message>
     <message>
         <source>NAME</source>
@@ -78,6 +78,10 @@
     <message>
         <source>Bad value &apos;%1&apos; for --interval: whole seconds from 1 to 65535.</source>
         <translation>Bad value &apos;%1&apos; for --interval: whole seconds from 1 to 65535.</translation>
+    </message>
+    <message>
+        <source>Bad value &apos;%1&apos; for --port: tcp://HOST:PORT or modbus-tcp://HOST[:PORT].</source>
+        <translation>Bad value &apos;%1&apos; for --port: tcp://HOST:PORT or modbus-tcp://HOST[:PORT].</translation>
     </message>
     <message>
         <source>Bad value &apos;%1&apos; for --lang: zh or en.</source>
@@ -1066,6 +1070,10 @@ Flow: %2 m³/s</translation>
     <message>
         <source>关闭串口</source>
         <translation>Close Port</translation>
+    </message>
+    <message>
+        <source>回波谱不是 Modbus 帧，Modbus TCP 网关不会转发：读取回波谱需要串口或透明传输的串口服务器（tcp://）</source>
+        <translation>The echo spectrum is not a Modbus frame and a Modbus TCP gateway does not pass it on: the spectra need a serial line or a transparent serial server (tcp://)</translation>
     </message>
     <message>
         <source>串口 %1 连接中断：%2</source>

@@ -95,6 +95,13 @@ private slots:
         row("COM3", 2, "radarflow: Unexpected argument 'COM3'.");
         row("--port", 2, "radarflow: Missing value after '--port'.");
         row("--lang fr -v", 2, "radarflow: Bad value 'fr' for --lang: zh or en.");
+        // A network port needs its host, and its port unless it is a gateway's.
+        const QString port("radarflow: Bad value '%1' for --port: tcp://HOST:PORT or "
+                           "modbus-tcp://HOST[:PORT].");
+        row("--port tcp://10.0.0.5 -v", 2, port.arg("tcp://10.0.0.5"));
+        row("--port tcp://10.0.0.5:65536 -v", 2, port.arg("tcp://10.0.0.5:65536"));
+        row("--port tcp://10.0.0.5:65535 -v", 0);
+        row("--port modbus-tcp://gw.example -v", 0);
         const QString address("radarflow: Bad value '%1' for --address: a hexadecimal address "
                               "from 0x01 to 0xF7, such as 0x80.");
         row("--address 0x00 -v", 2, address.arg("0x00"));

@@ -39,6 +39,16 @@ public:
             error = "radarflow-sim did not create its link " + linkPath();
             return;
         }
+        // Then the network ports, tcp:// before modbus-tcp://, as actually taken.
+        for (const char *option : {"--tcp", "--modbus-tcp"}) {
+            if (!extraArgs.contains(option))
+                continue;
+            if (!readLine(&line, 5000)) {
+                error = QString("radarflow-sim did not name its %1 port").arg(option);
+                return;
+            }
+            networkPorts << QString::fromUtf8(line);
+        }
         isStarted = true;
     }
     ~SimProcess() { stop(); }
@@ -48,6 +58,11 @@ public:
     QString errorString() const { return error; }
 
     QString linkPath() const { return link; }
+    // "tcp://127.0.0.1:PORT" or "modbus-tcp://127.0.0.1:PORT", when asked for.
+    QString networkPort(const QString &scheme) const
+    {
+        return networkPorts.filter(QRegularExpression('^' + scheme + "://")).value(0);
+    }
     QString journalPath() const { return dir.filePath("journal.jsonl"); }
 
     // Sends one runtime command ("bad-crc on", "silent-next 2", "exception
@@ -141,6 +156,7 @@ private:
     QTemporaryDir dir;
     QString link = dir.filePath("ttySim");
     QString control; // --control pipe, if any
+    QStringList networkPorts;
     QProcess process;
     bool isStarted = false;
     QString error;

@@ -1,9 +1,9 @@
 // What only the workers themselves can show: a request blocked on the gate
 // can be abandoned, and the two ways of reopening the gate never open it twice.
+#include "linkport.h"
 #include "modbus.h"
 #include "msgprocessthread.h"
 
-#include <QSerialPort>
 #include <QtTest>
 
 #include <thread>
@@ -25,8 +25,9 @@ private slots:
         // The workers only ask the port whether it is open; a pseudo-terminal will do.
         const int pty = posix_openpt(O_RDWR | O_NOCTTY);
         QVERIFY(pty >= 0 && grantpt(pty) == 0 && unlockpt(pty) == 0);
-        QSerialPort port(QString::fromLocal8Bit(ptsname(pty)));
-        QVERIFY(port.open(QIODevice::ReadWrite));
+        LinkPort port;
+        QString why;
+        QVERIFY2(port.Open(QString::fromLocal8Bit(ptsname(pty)), &why), qPrintable(why));
         qRegisterMetaType<u16>("u16");
         Modbus codec(0x80);
         int frames = 0;

@@ -19,6 +19,10 @@ public:
         : sim(QStringList{"--baud", "0", "--reply-delay", "0"} + simArgs)
     {
         qputenv("RADARFLOW_PORTS", sim.linkPath().toLocal8Bit());
+        // The window remembers the operator's choices; a test's stay out of
+        // the user's own settings, for the life of the process.
+        static QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         window = std::make_unique<MainWindow>();
         window->show();
     }
@@ -57,12 +61,15 @@ public:
         return true;
     }
 
-    // Selects the simulator's port and clicks the connect button.
-    bool openPort()
+    // Selects the simulator's port, or types the name given, and clicks the
+    // connect button.
+    bool openPort(const QString &name = {})
     {
         auto *ports = find<QComboBox>("comboBoxPort");
         ports->setCurrentIndex(ports->findText(sim.linkPath()));
-        return ports->currentIndex() >= 0 && click("pushButtonUartConnect") && isPortOpen();
+        if (!name.isEmpty())
+            ports->setEditText(name);
+        return !ports->currentText().isEmpty() && click("pushButtonUartConnect") && isPortOpen();
     }
     bool isPortOpen() const
     {
