@@ -2,7 +2,9 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -54,8 +56,7 @@ Database::Database(QObject *parent) : QObject(parent)
         if (PutAside(&keptAs)) {
             health = Open(&reason);
             if (health == Health::Healthy)
-                problem =
-                    tr("历史数据库已损坏（%1），已另存为 %2 并新建数据库。").arg(reason, keptAs);
+                problem = RenewedText(reason, keptAs);
         } else {
             reason = tr("损坏的数据库无法改名（%1）").arg(reason);
             health = Health::Unavailable;
@@ -90,6 +91,23 @@ Database::Health Database::Open(QString *reason)
     while (columns.next())
         names << columns.value(1).toString();
     columns.finish();
+    // A sound header says nothing of the pages behind it; a quick look at
+    // every page does, in a fraction of a second for years of runs.
+    QSqlQuery check(db);
+    if (!check.exec(QStringLiteral("pragma quick_check")) || !check.next() ||
+        check.value(0).toString() != QLatin1String("ok")) {
+        // The first fault found says enough; the check may list a hundred.
+        QString fault;
+        for (const QString &line : check.value(0).toString().split(QLatin1Char('\n'))) {
+            if (fault.isEmpty() && !line.startsWith(QLatin1String("***")))
+                fault = line;
+        }
+        *reason = check.lastError().isValid() ? check.lastError().text() : fault;
+        check.finish();
+        db.close();
+        return Health::Damaged;
+    }
+    check.finish();
     if (names.isEmpty()) {
         QSqlQuery create(db);
         if (create.exec(QString::fromLatin1(CreateStatement)))
@@ -113,20 +131,57 @@ bool Database::PutAside(QString *newName)
     *newName =
         QStringLiteral("database_damaged_%1.db")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss")));
+    // A journal left beside it belongs to the damaged file, not the new one.
+    const QString journal = QString::fromLatin1(FileName) + QStringLiteral("-journal");
+    if (QFile::exists(journal))
+        QFile::rename(journal, *newName + QStringLiteral("-journal"));
     return QFile::rename(QString::fromLatin1(FileName), *newName);
 }
 
-QSet<QString> Database::listedFiles() const
+QString Database::RenewedText(const QString &reason, const QString &keptAs) const
 {
-    QSet<QString> files;
-    if (!isOpen)
-        return files;
-    QSqlQuery select;
-    if (select.exec(QStringLiteral("select filePath from history"))) {
-        while (select.next())
-            files.insert(select.value(0).toString());
+    return tr("历史数据库已损坏（%1），已另存为 %2 并新建数据库，历史记录由测量文件重建。")
+        .arg(reason, keptAs);
+}
+
+bool Database::Renew()
+{
+    isDamagedLater = false;
+    if (model)
+        model->clear();
+    QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
+    QString keptAs;
+    QString reason;
+    isOpen = PutAside(&keptAs) && Open(&reason) == Health::Healthy;
+    if (!isOpen) {
+        problem = tr("历史记录不可用：%1").arg(reason.isEmpty() ? lastErrorText : reason);
+        qWarning() << "history database not renewed:" << problem;
+        return false;
     }
-    return files;
+    problem = RenewedText(lastErrorText, keptAs);
+    qWarning() << problem;
+    return true;
+}
+
+QHash<QString, int> Database::listedCounts() const
+{
+    QHash<QString, int> counts;
+    if (!isOpen)
+        return counts;
+    QSqlQuery select;
+    if (select.exec(QStringLiteral("select filePath, count from history"))) {
+        while (select.next())
+            counts.insert(QFileInfo(select.value(0).toString()).fileName(),
+                          select.value(1).toInt());
+    }
+    return counts;
+}
+
+QString Database::CurrentPath(const QString &storedPath)
+{
+    const QString here =
+        QDir::current().absoluteFilePath(QStringLiteral("xml/") + QFileInfo(storedPath).fileName());
+    return QFileInfo(storedPath).fileName().isEmpty() || !QFile::exists(here) ? storedPath : here;
 }
 
 Database::~Database()
@@ -178,6 +233,8 @@ bool Database::insertRecord(const HistoryRecord &record)
     insert.addBindValue(record.filePath);
     if (!insert.exec()) {
         lastErrorText = insert.lastError().text();
+        isDamagedLater = insert.lastError().nativeErrorCode() == QLatin1String(Corrupt) ||
+                         insert.lastError().nativeErrorCode() == QLatin1String(NotADatabase);
         qDebug() << "history row not entered:" << lastErrorText;
         return false;
     }
@@ -235,7 +292,7 @@ QString Database::filePathAt(int row) const
 {
     if (!model)
         return QString();
-    return model->record(row).value(QStringLiteral("filePath")).toString();
+    return CurrentPath(model->record(row).value(QStringLiteral("filePath")).toString());
 }
 
 bool Database::deleteRowFromTable(QModelIndex index)
@@ -253,7 +310,7 @@ bool Database::deleteRowFromTable(QModelIndex index)
         qDebug() << "history row not deleted:" << lastErrorText;
         return false;
     }
-    const QString path = record.value(QStringLiteral("filePath")).toString();
+    const QString path = CurrentPath(record.value(QStringLiteral("filePath")).toString());
     if (QFile::exists(path) && !QFile::remove(path))
         qDebug() << "measurement file not deleted:" << path;
     return true;

@@ -2,9 +2,9 @@
 
 #include "historyrecord.h"
 
+#include <QHash>
 #include <QModelIndex>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 class QSqlQueryModel;
@@ -42,8 +42,20 @@ public:
     bool isAvailable() const { return isOpen; }
     // Why the last insert or delete failed.
     QString lastError() const { return lastErrorText; }
-    // The measurement files the history lists.
-    QSet<QString> listedFiles() const;
+    // The measurement files the history lists, by file name (a run is known
+    // by its name inside the folder "xml", wherever that folder now lies),
+    // each with the count of rows the history holds for it.
+    QHash<QString, int> listedCounts() const;
+    // A run file as the history stored it: the file of that name in the
+    // current folder "xml" when there is one (the data folder was moved or
+    // copied), otherwise the path stored.
+    static QString CurrentPath(const QString &storedPath);
+
+    // SQLite found the file damaged after the start (a failed insert says
+    // so): it is put aside as at the start and a new, empty one opened, for
+    // the caller to refill from the run files. False when that failed.
+    bool isDamaged() const { return isDamagedLater; }
+    bool Renew();
 
     // The model the history view shows: all rows, newest first. Created on
     // the first call, a child of the store.
@@ -75,10 +87,13 @@ private:
     };
     Health Open(QString *reason);
     bool PutAside(QString *newName);
+    // Damaged, put aside and renewed: what the operator is told.
+    QString RenewedText(const QString &reason, const QString &keptAs) const;
     void SetModelQuery(const QString &statement);
 
     QSqlQueryModel *model = nullptr;
     bool isOpen = false;
+    bool isDamagedLater = false;
     QString problem;
     QString lastErrorText;
 };

@@ -63,6 +63,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ptModbus, &Modbus::InputRegisterUpdate, this, &MainWindow::InputRegisterUpdate);
     connect(ptModbus, &Modbus::ExceptionAnswer, this, &MainWindow::ExceptionAnswer);
     connect(&autoRunTimer, &QTimer::timeout, this, &MainWindow::HandleAutoRunTimeout);
+    storageRetryTimer.setInterval(DefaultStorageRetryMs);
+    connect(&storageRetryTimer, &QTimer::timeout, this, &MainWindow::RetryStorage);
     connect(&readSerialTimer, &QTimer::timeout, this, &MainWindow::HandleReadSerialTimeout);
     connect(&recvTimeoutTimer, &QTimer::timeout, this, &MainWindow::RecvTimeoutSlot);
 

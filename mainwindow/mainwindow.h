@@ -62,6 +62,10 @@ public:
     void SetLineTiming(int iResponseTimeoutMs, int iQuietTimeMs);
     int ResponseTimeoutMs() const { return responseTimeoutMs; }
     int QuietTimeMs() const { return quietTimeMs; }
+    // How often a run whose recording stopped on a full disk tries to record
+    // again.
+    static constexpr int DefaultStorageRetryMs = 60000;
+    void SetStorageRetryMs(int ms);
 
 signals:
     void WriteHoldingRegister(u16 ucAddr, u16 ucValue);
@@ -198,6 +202,9 @@ private:
     void CheckStorage();
     // Finishes the run files a killed program left and enters their rows.
     void RecoverUnfinishedRuns();
+    // A run goes on live after its file failed: once a write succeeds
+    // again, a new file records it.
+    void RetryStorage();
     // A warning box shown once the current slot has returned.
     void WarnLater(const QString &text);
     // The warnings WarnLater holds, now; as boxes, or only to the log (and
@@ -284,6 +291,7 @@ private:
     QTimer autoRunTimer;
     QTimer readSerialTimer;
     QTimer recvTimeoutTimer;
+    QTimer storageRetryTimer;
 
     Database *database = nullptr;
     TableViewDelegate *historyDelegate = nullptr;

@@ -1,12 +1,12 @@
 // Converting a run's measurement file into CSV.
 #include "csvexport.h"
+#include "checkedfile.h"
 #include "runfileformat.h"
 #include "runfilereader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QVector>
 
 #include <cmath>
@@ -104,9 +104,22 @@ bool CsvExport::ExportFile(const QString &runPath, const QString &csvPath)
         lastError = QStringLiteral("%1: the CSV would replace the run file").arg(csvPath);
         return false;
     }
-    QSaveFile target(csvPath);
-    if (!target.open(QIODevice::WriteOnly) || target.write(csv) != csv.size() || !target.commit()) {
-        lastError = QStringLiteral("%1: %2").arg(csvPath, target.errorString());
+    // A device or a pipe is written as a stream; replacing it by a regular
+    // file would take the node away from the system.
+    const QFileInfo target(csvPath);
+    QString error;
+    if (target.exists() && !target.isFile()) {
+        QFile stream(csvPath);
+        if (!stream.open(QIODevice::WriteOnly) || !CheckedFile::Write(&stream, csv, &error)) {
+            lastError = QStringLiteral("%1: %2").arg(csvPath, error.isEmpty() ? stream.errorString()
+                                                                              : error);
+            return false;
+        }
+        return true;
+    }
+    // An existing CSV is replaced only by a complete one.
+    if (!CheckedFile::Replace(csvPath, csv, &error)) {
+        lastError = QStringLiteral("%1: %2").arg(csvPath, error);
         return false;
     }
     return true;

@@ -2,17 +2,16 @@
 // the row count set when the run ends.
 #include "measurementfile.h"
 
+#include "checkedfile.h"
 #include "runfile.h"
 #include "runfileformat.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextStream>
 #include <QXmlStreamWriter>
 
@@ -24,6 +23,41 @@ const QString FolderName = QLatin1String(RunFileFormat::Folder);
 const QByteArray RowEnd = QByteArrayLiteral("</Row>");
 const QByteArray TableEnd = QByteArrayLiteral("</Table>");
 const QByteArray WorkbookEnd = QByteArrayLiteral("</Workbook>");
+const QByteArray RowCountName = QByteArrayLiteral("ss:ExpandedRowCount=\"");
+// The head and the table's start lie within a file's first bytes, its end
+// within its last ones.
+constexpr qint64 EdgeBytes = 16 * 1024;
+
+// The table's start tag in a file's first bytes: from "<Table" to after its
+// '>', and the row count's value inside it. begin is -1 when the tag is not
+// whole.
+struct TableTag
+{
+    int begin = -1;
+    int end = -1;
+    int valueBegin = -1;
+    int valueEnd = -1;
+
+    QByteArray RowCount(const QByteArray &bytes) const
+    {
+        return begin < 0 ? QByteArray() : bytes.mid(valueBegin, valueEnd - valueBegin);
+    }
+};
+
+TableTag FindTableTag(const QByteArray &bytes)
+{
+    TableTag tag;
+    const int begin = bytes.indexOf("<Table");
+    const int end = begin < 0 ? -1 : bytes.indexOf('>', begin);
+    const int name = end < 0 ? -1 : bytes.indexOf(RowCountName, begin);
+    if (name < 0 || name > end)
+        return tag;
+    const int valueBegin = name + RowCountName.size();
+    const int valueEnd = bytes.indexOf('"', valueBegin);
+    if (valueEnd < 0 || valueEnd > end)
+        return tag;
+    return {begin, end + 1, valueBegin, valueEnd};
+}
 
 // A file's last bytes show whether it was finished: the table closed and the
 // whole tail after it. A power cut while the tail was written leaves the
@@ -103,14 +137,9 @@ void MeasurementFile::InstallTemplate(const QString &folder, const QString &name
     if (QFile::exists(path))
         return;
     QFile source(QLatin1String(RunFileFormat::TemplateResources) + name);
-    QSaveFile target(path);
-    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) {
-        qDebug() << "cannot install template" << path << target.errorString();
-        return;
-    }
-    target.write(source.readAll());
-    if (!target.commit())
-        qDebug() << "cannot install template" << path << target.errorString();
+    QString error;
+    if (!source.open(QIODevice::ReadOnly) || !CheckedFile::Replace(path, source.readAll(), &error))
+        qDebug() << "cannot install template" << path << error;
 }
 
 bool MeasurementFile::AppendTemplateFile(QFile *dest, const QString &templatePath)
@@ -182,25 +211,39 @@ bool MeasurementFile::CreateXmlFile(const QDateTime &startTime)
     if (!OpenFreeFile(folder, baseName))
         return false;
 
-    if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + HeadName))
+    if (!AppendTemplateFile(xmlFile.get(), folder + QLatin1Char('/') + HeadName) &&
+        xmlFile->error() == QFileDevice::NoError)
         qDebug() << "Copy excel head failed";
 
     xmlWriter = std::make_unique<QXmlStreamWriter>(xmlFile.get());
     xmlWriter->setAutoFormatting(true);
-    // The row count stays a placeholder until the run ends.
+    // The row count stays a placeholder until the run ends; the room after
+    // the attributes lets the end set it without rewriting the file.
     xmlWriter->writeStartElement(QStringLiteral("Table"));
     xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedColumnCount"),
                               QString::number(RunFileFormat::ColumnCount));
-    xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedRowCount"), QStringLiteral("10"));
+    xmlWriter->writeAttribute(QStringLiteral("ss:ExpandedRowCount"),
+                              QLatin1String(RunFileFormat::PlaceholderRowCount));
     xmlWriter->writeAttribute(QStringLiteral("x:FullColumns"), QStringLiteral("1"));
     xmlWriter->writeAttribute(QStringLiteral("x:FullRows"), QStringLiteral("1"));
     xmlWriter->writeAttribute(QStringLiteral("ss:DefaultColumnWidth"), QStringLiteral("54"));
     xmlWriter->writeAttribute(QStringLiteral("ss:DefaultRowHeight"), QStringLiteral("13.5"));
+    // The writer hands each piece to the file at once, so these spaces land
+    // inside the open start tag.
+    xmlFile->write(QByteArray(RunFileFormat::RowCountRoom, ' '));
     xmlWriter->writeStartElement(QStringLiteral("Column"));
     xmlWriter->writeAttribute(QStringLiteral("ss:AutoFitWidth"), QStringLiteral("0"));
     xmlWriter->writeAttribute(QStringLiteral("ss:Width"), QStringLiteral("150"));
     xmlWriter->writeEndElement();
-    xmlFile->flush();
+    if (xmlWriter->hasError() || !xmlFile->flush() || xmlFile->error() != QFileDevice::NoError) {
+        // A head without its table is no run file: nothing is left behind.
+        lastError = xmlFile->errorString();
+        qDebug() << "measurement file not started:" << historyRecord.filePath << lastError;
+        xmlFile->close();
+        xmlFile->remove();
+        Release();
+        return false;
+    }
     return true;
 }
 
@@ -294,13 +337,12 @@ std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &start
     }
 
     // A file that cannot be finished now keeps its rows; the next start
-    // finishes it.
+    // finishes it. lastError stays empty when it was finished.
+    lastError.clear();
     bool isFinished = AppendEnd(xmlFile.get(), &lastError);
     xmlFile->close();
-    if (isFinished && !SetXmlFileRowCount(historyRecord.filePath, xmlFileRowCount)) {
-        lastError = QStringLiteral("row count not set");
+    if (isFinished && !SetXmlFileRowCount(historyRecord.filePath, xmlFileRowCount, &lastError))
         isFinished = false;
-    }
     if (!isFinished)
         qDebug() << "measurement file not finished:" << historyRecord.filePath << lastError;
 
@@ -311,42 +353,38 @@ std::optional<HistoryRecord> MeasurementFile::SaveXmlFile(const QDateTime &start
     return historyRecord;
 }
 
-bool MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount)
+bool MeasurementFile::SetXmlFileRowCount(const QString &path, int rowCount, QString *error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug() << "open xml file error";
+    if (!file.open(QIODevice::ReadWrite)) {
+        *error = file.errorString();
         return false;
     }
-    QDomDocument document;
-    QString message;
-    int line = 0;
-    if (!document.setContent(&file, false, &message, &line)) {
-        qDebug() << "setcontent error" << message << line;
+    const QByteArray head = file.read(EdgeBytes);
+    const TableTag tag = FindTableTag(head);
+    if (tag.begin < 0) {
+        *error = QStringLiteral("no table in the file's head");
         return false;
     }
+    // The tag with the new count, without the room after its attributes.
+    QByteArray body = head.mid(tag.begin, tag.valueBegin - tag.begin) +
+                      QByteArray::number(rowCount) +
+                      head.mid(tag.valueEnd, tag.end - 1 - tag.valueEnd);
+    while (body.endsWith(' '))
+        body.chop(1);
+    const int room = tag.end - tag.begin - 1 - body.size();
+    if (room >= 0) {
+        // The same number of bytes in the same place: nothing else of the
+        // file moves, and a full disk has nothing to refuse.
+        const QByteArray edited = body + QByteArray(room, ' ') + '>';
+        return file.seek(tag.begin) && CheckedFile::Write(&file, edited, error);
+    }
+    // A file of an older recorder has no room: a complete copy replaces it.
+    file.seek(0);
+    const QByteArray bytes = file.readAll();
     file.close();
-
-    QDomElement table = document.elementsByTagName(QStringLiteral("Table")).at(0).toElement();
-    qDebug() << table.tagName();
-    table.setAttribute(QStringLiteral("ss:ExpandedRowCount"), rowCount);
-
-    // Written beside the recorded file and renamed over it: a crash or a
-    // power cut at this moment leaves either the old or the new file whole.
-    QSaveFile target(path);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        qDebug() << "open error!" << target.errorString();
-        return false;
-    }
-    QTextStream out(&target);
-    out.setCodec("UTF-8");
-    document.save(out, 4, QDomNode::EncodingFromTextStream);
-    out.flush();
-    if (!target.commit()) {
-        qDebug() << "row count not saved:" << target.errorString();
-        return false;
-    }
-    return true;
+    return CheckedFile::Replace(path, bytes.left(tag.begin) + body + '>' + bytes.mid(tag.end),
+                                error);
 }
 
 QStringList MeasurementFile::RunFiles()
@@ -363,68 +401,122 @@ QStringList MeasurementFile::RunFiles()
     return paths;
 }
 
-std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool isListed,
-                                                      bool *isChanged, QString *error)
+MeasurementFile::Recovery MeasurementFile::Recover(const QString &path, int listedCount)
 {
-    *isChanged = false;
+    Recovery result;
+    const bool isListed = listedCount >= 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return std::nullopt;
+        result.outcome = Recovery::Failed;
+        result.error = file.errorString();
+        return result;
     }
-    // The end of a finished file lies in its tail: its last bytes tell.
-    constexpr qint64 TailBytes = 16 * 1024;
-    if (isListed && file.size() > TailBytes) {
-        file.seek(file.size() - TailBytes);
-        if (IsFinished(file.read(TailBytes)))
-            return std::nullopt;
+    // A listed file whose end is there and whose count is the history's is
+    // whole: its first and last bytes tell.
+    if (isListed && file.size() > 2 * EdgeBytes) {
+        const QByteArray head = file.read(EdgeBytes);
+        file.seek(file.size() - EdgeBytes);
+        if (IsFinished(file.read(EdgeBytes)) &&
+            FindTableTag(head).RowCount(head) == QByteArray::number(listedCount)) {
+            result.rows = listedCount;
+            return result;
+        }
         file.seek(0);
     }
     const QByteArray bytes = file.readAll();
     file.close();
-    if (!bytes.contains("<Table"))
-        return std::nullopt;
 
-    int rowCount = 0;
-    const bool isFinished = IsFinished(bytes);
-    if (isFinished && isListed)
-        return std::nullopt;
-    if (!isFinished) {
-        // Everything after the last whole row is a row cut short.
-        int cut = bytes.lastIndexOf(RowEnd);
-        if (cut >= 0) {
-            cut += RowEnd.size();
-        } else {
-            const int column = bytes.indexOf("<Column");
-            cut = column < 0 ? -1 : bytes.indexOf("/>", column);
-            if (cut < 0)
-                return std::nullopt;
-            cut += 2;
-        }
-        rowCount = bytes.left(cut).count("<Row>");
-        if (!file.resize(cut) || !file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            *error = file.errorString();
-            return std::nullopt;
-        }
-        const bool isEnded = AppendEnd(&file, error);
-        file.close();
-        if (!isEnded || !SetXmlFileRowCount(path, rowCount)) {
-            if (error->isEmpty())
-                *error = QStringLiteral("row count not set");
-            return std::nullopt;
-        }
-        *isChanged = true;
+    const TableTag tag = FindTableTag(bytes);
+    // The rows begin after the table's start and its column, when it has one.
+    int columnEnd = tag.end;
+    const int column = tag.begin < 0 ? -1 : bytes.indexOf("<Column", tag.end);
+    const int firstRow = tag.begin < 0 ? -1 : bytes.indexOf("<Row", tag.end);
+    if (column >= 0 && (firstRow < 0 || column < firstRow)) {
+        const int end = bytes.indexOf("/>", column);
+        columnEnd = end < 0 ? -1 : end + 2;
     }
+    if (tag.begin < 0 || columnEnd < 0) {
+        // Cut before the table's first row could be written: a power cut
+        // often leaves such a file, or none of its bytes at all.
+        result.outcome = Recovery::CutHead;
+        if (isListed)
+            return result;
+        // Kept for whoever wants to look at it, out of the way of the runs.
+        const QFileInfo info(path);
+        const QString damaged =
+            info.dir().filePath(QLatin1String(RunFileFormat::DamagedFolder)) + QLatin1Char('/');
+        QDir().mkpath(damaged);
+        QString target = damaged + info.fileName();
+        for (int n = 2; QFile::exists(target); ++n)
+            target = damaged + QStringLiteral("%1_%2").arg(n).arg(info.fileName());
+        if (QFile::rename(path, target))
+            result.movedTo = target;
+        else
+            result.error = QStringLiteral("not moved to %1").arg(target);
+        return result;
+    }
+
+    const bool isFinished = IsFinished(bytes);
+    // Everything after the last whole row is a row cut short.
+    int cut = bytes.size();
+    if (!isFinished) {
+        const int rowEnd = bytes.lastIndexOf(RowEnd);
+        cut = rowEnd > columnEnd ? rowEnd + RowEnd.size() : columnEnd;
+    }
+    // A spreadsheet program that saved the file may give a row attributes.
+    const QByteArray rows = bytes.left(cut);
+    result.rows = rows.count("<Row>") + rows.count("<Row ");
+    const bool isPlaceholder =
+        tag.RowCount(bytes) == QByteArray(RunFileFormat::PlaceholderRowCount);
+    if (isListed && !isFinished && !(isPlaceholder && result.rows == listedCount)) {
+        // Finished once and cut since: the history keeps what it said, and
+        // the file is left for whoever can mend it.
+        result.outcome = Recovery::CutShort;
+        return result;
+    }
+    if (!isListed && result.rows < 2) {
+        // As a run that ends with fewer than two samples.
+        if (!file.remove()) {
+            result.outcome = Recovery::Failed;
+            result.error = file.errorString();
+            return result;
+        }
+        result.outcome = Recovery::Removed;
+        return result;
+    }
+    if (!isFinished) {
+        // A listed file ends on its last whole row: only its end is missing.
+        if (!file.resize(cut) || !file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            result.outcome = Recovery::Failed;
+            result.error = file.errorString();
+            return result;
+        }
+        const bool isEnded = AppendEnd(&file, &result.error);
+        file.close();
+        if (!isEnded) {
+            result.outcome = Recovery::Failed;
+            return result;
+        }
+        result.outcome = Recovery::Finished;
+    }
+    if (tag.RowCount(bytes) != QByteArray::number(result.rows)) {
+        if (!SetXmlFileRowCount(path, result.rows, &result.error)) {
+            result.outcome = Recovery::Failed;
+            return result;
+        }
+        result.outcome = Recovery::Finished;
+    }
+    if (isListed)
+        return result;
 
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = file.errorString();
-        return std::nullopt;
+        result.outcome = Recovery::Failed;
+        result.error = file.errorString();
+        return result;
     }
     const RunFile content = RunFile::Read(&file);
-    if (rowCount == 0)
-        rowCount = content.rows.size() + content.unreadableRows;
-    if (content.rows.size() < 2 || rowCount < 2)
-        return std::nullopt;
+    if (content.rows.size() < 2)
+        return result;
 
     // The run started at the moment its file is named after; it ended with
     // its last sample.
@@ -445,10 +537,34 @@ std::optional<HistoryRecord> MeasurementFile::Recover(const QString &path, bool 
     HistoryRecord record;
     record.startTime = start.toString(QLatin1String(RunFileFormat::StartTimeFormat));
     record.durationTime = DurationText(qMax<qint64>(0, start.secsTo(content.rows.last().time)));
-    record.count = rowCount;
+    record.count = result.rows;
     SetMeans(&record, content.rows.size(), speedSum, levelSum, quantitySum);
     record.filePath = path;
-    return record;
+    result.record = record;
+    return result;
+}
+
+int MeasurementFile::RemoveTemporaries()
+{
+    // The name a rewrite gives its copy: the run file's, then six characters.
+    static const QRegularExpression temporaryName{
+        QLatin1String(RunFileFormat::FileNamePattern).chopped(1) +
+        QStringLiteral("\\.[A-Za-z0-9]{6}$")};
+    const QDir folder(XmlFolder(false));
+    int removed = 0;
+    for (const QString &name : folder.entryList({QStringLiteral("*.xml.*")}, QDir::Files)) {
+        if (!temporaryName.match(name).hasMatch())
+            continue;
+        // Only once the run file itself is whole: until then the copy may
+        // be all that is left of it.
+        QFile run(folder.filePath(name.left(name.size() - 7)));
+        if (!run.open(QIODevice::ReadOnly))
+            continue;
+        run.seek(qMax<qint64>(0, run.size() - EdgeBytes));
+        if (IsFinished(run.read(EdgeBytes)) && QFile::remove(folder.filePath(name)))
+            ++removed;
+    }
+    return removed;
 }
 
 void MeasurementFile::Release()

@@ -54,14 +54,37 @@ public:
     // "%1-%2:%3:%4": days, hours, minutes, seconds, unpadded.
     static QString DurationText(qint64 seconds);
 
-    // A run file left without its end (the program was killed or lost its
-    // power): a partial last row is dropped and the file finished as the end
-    // of a run would. Returns its history row, computed from its rows, when
-    // it has 2 rows or more. A finished file is only read. *isChanged tells
-    // whether the file was finished now; *error why it could not be.
-    // A file the history already lists is only looked at, never read whole.
-    static std::optional<HistoryRecord> Recover(const QString &path, bool isListed, bool *isChanged,
-                                                QString *error);
+    // What the recovery at start found in a run file and did with it.
+    struct Recovery
+    {
+        enum Outcome
+        {
+            Untouched, // whole as it was
+            Finished,  // its end or its row count set now
+            Removed,   // an unlisted run of fewer than 2 rows
+            CutHead,   // cut inside its head or the table's start; movedTo says where
+            CutShort,  // a finished, listed file that lost rows; left as it is
+            Failed     // could not be finished: error says why
+        };
+        Outcome outcome = Untouched;
+        // The history row of a file the history did not list, from its rows.
+        std::optional<HistoryRecord> record;
+        int rows = 0; // whole rows in the file
+        QString movedTo;
+        QString error;
+    };
+    // A run file as a killed program, a power cut or a full disk left it:
+    // a partial last row is dropped and the file finished as the end of a run
+    // would, its row count set to its rows. listedCount is the count the
+    // history holds for it, -1 when it is not listed. A listed file is never
+    // cut or moved: only an end that a full disk kept from being written is
+    // added. An unlisted file of fewer than 2 rows is removed; one cut before
+    // its table is moved into the folder of damaged files. A whole listed
+    // file is only looked at, never read whole.
+    static Recovery Recover(const QString &path, int listedCount);
+    // Removes the temporary files (RUN.xml.XXXXXX) that an interrupted
+    // rewrite left beside finished run files.
+    static int RemoveTemporaries();
     // The run files of the "xml" folder: those named after a run's start.
     static QStringList RunFiles();
 
@@ -69,7 +92,10 @@ private:
     static QString XmlFolder(bool isCreating);
     static void InstallTemplate(const QString &folder, const QString &name);
     static bool AppendTemplateFile(QFile *dest, const QString &templatePath);
-    static bool SetXmlFileRowCount(const QString &path, int rowCount);
+    // Sets the table's row count in place when the table's start tag has
+    // room for it, otherwise through a complete copy; the file stays as it
+    // was when neither can be done.
+    static bool SetXmlFileRowCount(const QString &path, int rowCount, QString *error);
     // Closes the table and appends the tail to an open file.
     static bool AppendEnd(QFile *file, QString *error);
     // The means of velocity, level and flow over rows, as the history row

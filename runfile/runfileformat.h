@@ -50,6 +50,12 @@ constexpr char FileNamePattern[] = "^\\d{4}-\\d{2}-\\d{2}_\\d{2}_\\d{2}_\\d{2}(_
 // A CSV time, before its UTC offset.
 constexpr char CsvTimeFormat[] = "yyyy-MM-dd'T'HH:mm:ss";
 
+// The table's row count while a run is recorded, and the room left after the
+// table's attributes so that the real count (up to 10 digits) can be set in
+// place, without rewriting the file.
+constexpr char PlaceholderRowCount[] = "10";
+constexpr int RowCountRoom = 8;
+
 // The folder of the working directory that holds the run files and the
 // templates.
 constexpr char Folder[] = "xml";
@@ -58,5 +64,7 @@ constexpr char Folder[] = "xml";
 constexpr char HeadTemplate[] = "excel_head.xml";
 constexpr char TailTemplate[] = "excel_tail.xml";
 constexpr char TemplateResources[] = ":/templates/";
+// The folder inside Folder that keeps run files too damaged to be read.
+constexpr char DamagedFolder[] = "damaged";
 
 } // namespace RunFileFormat

@@ -155,8 +155,8 @@
         <translation>Action</translation>
     </message>
     <message>
-        <source>历史数据库已损坏（%1），已另存为 %2 并新建数据库。</source>
-        <translation>The history database is damaged (%1); it was kept as %2 and a new database was created.</translation>
+        <source>历史数据库已损坏（%1），已另存为 %2 并新建数据库，历史记录由测量文件重建。</source>
+        <translation>The history database is damaged (%1); it was kept as %2 and a new database was created, refilled from the measurement files.</translation>
     </message>
     <message>
         <source>损坏的数据库无法改名（%1）</source>
@@ -1136,12 +1136,12 @@ Flow: %2 m³/s</translation>
         <translation>The instrument answered with exception code %1</translation>
     </message>
     <message>
-        <source>测量数据无法写入文件 %1：%2。本次测量的记录已停止，实时显示继续。</source>
-        <translation>Measurements cannot be written to %1: %2. Recording of this run has stopped; the live display goes on.</translation>
+        <source>测量数据无法写入文件 %1：%2。本次测量的记录已停止，实时显示继续；可以写入时将自动开始新的记录。</source>
+        <translation>Measurements cannot be written to %1: %2. Recording of this run has stopped; the live display goes on, and a new recording starts by itself once writing works again.</translation>
     </message>
     <message>
-        <source>测量文件 %1 未能完成：%2。下次启动时将自动完成。</source>
-        <translation>The measurement file %1 could not be finished: %2. It will be finished at the next start.</translation>
+        <source>测量文件 %1 未能完成：%2。它保留已写入的 %3 个数据，下次启动时将自动完成。</source>
+        <translation>The measurement file %1 could not be finished: %2. It keeps the %3 samples written and will be finished at the next start.</translation>
     </message>
     <message>
         <source>本次测量无法记入历史记录（%1）：%2</source>
@@ -1170,6 +1170,28 @@ Flow: %2 m³/s</translation>
     <message>
         <source>数据文件夹 %1 正由另一个 radarflow（进程 %2）使用，本程序不能同时在其中运行。</source>
         <translation>The data folder %1 is in use by another radarflow (process %2); this program cannot run in it at the same time.</translation>
+    </message>
+    <message>
+        <source>存储空间已恢复，测量重新记录到 %1</source>
+        <translation>Storage is writable again; the run is recorded to %1</translation>
+    </message>
+    <message>
+        <source>%1：开头已损坏，无法读取</source>
+        <translation>%1: damaged at its beginning, unreadable</translation>
+    </message>
+    <message>
+        <source>%1：开头已损坏，已移至 %2</source>
+        <translation>%1: damaged at its beginning, moved to %2</translation>
+    </message>
+    <message>
+        <source>%1：已被截断，只剩 %2 个数据（历史记录为 %3 个），文件保持原样</source>
+        <translation>%1: cut short, %2 samples left (the history says %3); the file is left as it is</translation>
+    </message>
+    <message>
+        <source>以下测量文件已损坏：
+%1</source>
+        <translation>These measurement files are damaged:
+%1</translation>
     </message>
 </context>
 <context>

@@ -57,6 +57,11 @@ private slots:
         QCOMPARE(fields.mid(2).join(' '), QString("durationTime=0-0:12:34 count=377 min=0.850 "
                                                   "max=1.200 average=2.000 filePath=/x/a.xml "
                                                   "operation="));
+        // The data folder moved here: the run is found by its name in "xml",
+        // and only there.
+        QCOMPARE(database->filePathAt(0), QString("/x/a.xml"));
+        QVERIFY(QDir().mkdir("xml") && !RunFileMaker::Write("xml/a.xml", {}).isEmpty());
+        QCOMPARE(database->filePathAt(0), QDir::current().absoluteFilePath("xml/a.xml"));
     }
 
     void filters_data()

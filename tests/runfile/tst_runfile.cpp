@@ -8,13 +8,19 @@
 
 #include <QtTest>
 
+#include <csignal>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using Rows = QList<QStringList>;
 
 static const QString head = "time,velocity (m/s),level (m),flow (m3/s)";
 static const QString newHead =
     head + ",air gap (m),discharge (m3),velocity signal strength,level signal strength";
+
+using R = MeasurementFile::Recovery;
 
 class tst_RunFile : public QObject
 {
@@ -48,8 +54,6 @@ class tst_RunFile : public QObject
 private slots:
     void initTestCase()
     {
-        // The finished file's attributes come out in the order of a hash.
-        qSetGlobalQHashSeed(0);
         // Offsets that are not those of the machine.
         qputenv("TZ", "Europe/Berlin");
         tzset();
@@ -77,32 +81,43 @@ private slots:
 
     void recovery_data()
     {
-        // A run file as a killed program, a lost power or a lost history row
-        // leaves it: the recorder's three rows, finished or not, cut after
-        // the n-th occurrence of a mark plus some bytes (n 0: not cut), listed
-        // in the history or not. Then the file recovery leaves (written: as the
-        // recorder finishes three rows, the same bytes as it always wrote;
-        // recovered: of two; empty: of none) and the history row it makes.
+        // A run file as a killed program, a lost power, a full disk or a lost
+        // history row leaves it: the recorder's three rows, finished or not,
+        // cut after the n-th occurrence of a mark plus some bytes (n 0: not
+        // cut), listed in the history with a count or not (-1). Then what
+        // the recovery does, the file it leaves (written: as the recorder
+        // finishes three rows, the same bytes as it always wrote; recovered:
+        // of two; cut: as cut; none: gone, moved when damaged) and the
+        // history row it makes.
         QTest::addColumn<bool>("isFinished");
         QTest::addColumn<QByteArray>("mark");
         QTest::addColumn<int>("n");
         QTest::addColumn<int>("extra");
-        QTest::addColumn<bool>("isListed");
+        QTest::addColumn<int>("listedCount");
+        QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("history");
         const auto row = [](const char *name, bool isFinished, const char *mark, int n, int extra,
-                            bool isListed, const char *expected, const char *history) {
-            QTest::newRow(name) << isFinished << QByteArray(mark) << n << extra << isListed
-                                << QString(expected) << QString(history);
+                            int listedCount, int outcome, const char *expected,
+                            const char *history) {
+            QTest::newRow(name) << isFinished << QByteArray(mark) << n << extra << listedCount
+                                << outcome << QString(expected) << QString(history);
         };
         const char *three = "3 0-0:0:4 1431656.950 21845.417 0.708";
         const char *two = "2 0-0:0:2 2147485.425 0.625 0.062";
-        row("killed after three rows", false, "", 0, 0, false, "written", three);
-        row("killed between rows", false, "</Row>", 2, 0, false, "recovered", two);
-        row("killed inside a tag of the first row", false, "<Row>", 1, 55, false, "empty", "");
-        row("power lost inside the tail", true, "</Table>", 1, 60, false, "written", three);
-        row("finished, never listed", true, "", 0, 0, false, "written", three);
-        row("finished and listed: left alone", true, "", 0, 0, true, "written", "");
+        row("killed after three rows", false, "", 0, 0, -1, R::Finished, "written", three);
+        row("killed between rows", false, "</Row>", 2, 0, -1, R::Finished, "recovered", two);
+        row("killed after one row: removed", false, "</Row>", 1, 0, -1, R::Removed, "none", "");
+        row("killed inside the first row", false, "<Row>", 1, 55, -1, R::Removed, "none", "");
+        row("power lost in the tail", true, "</Table>", 1, 60, -1, R::Finished, "written", three);
+        row("killed before the count", true, "RowCount=\"", 1, 0, -1, R::Finished, "written",
+            three);
+        row("power cut: no byte left", false, "<?xml", 1, -5, -1, R::CutHead, "none", "");
+        row("cut inside the table's start", false, "<Table", 1, 30, -1, R::CutHead, "none", "");
+        row("finished, never listed", true, "", 0, 0, -1, R::Untouched, "written", three);
+        row("finished and listed: left alone", true, "", 0, 0, 3, R::Untouched, "written", "");
+        row("listed, end kept off by a full disk", false, "", 0, 0, 3, R::Finished, "written", "");
+        row("listed and cut short: left as cut", true, "</Row>", 2, 0, 3, R::CutShort, "cut", "");
     }
     void recovery()
     {
@@ -110,7 +125,8 @@ private slots:
         QFETCH(QByteArray, mark);
         QFETCH(int, n);
         QFETCH(int, extra);
-        QFETCH(bool, isListed);
+        QFETCH(int, listedCount);
+        QFETCH(int, outcome);
         QFETCH(QString, expected);
         QFETCH(QString, history);
         QDir("xml").removeRecursively();
@@ -123,15 +139,30 @@ private slots:
         int cut = -1;
         for (int i = 0; i < n; ++i)
             cut = FileBytes(path).indexOf(mark, cut + 1);
-        QVERIFY(n == 0 || QFile::resize(path, cut + mark.size() + extra));
-        bool isChanged = false;
-        QString error;
-        const auto record = MeasurementFile::Recover(path, isListed, &isChanged, &error);
-        QCOMPARE(Summary(record), history);
-        QVERIFY(isChanged == (!isFinished || n > 0) && error.isEmpty());
-        // The next start changes nothing.
-        QVERIFY(!MeasurementFile::Recover(path, true, &isChanged, &error) && !isChanged);
-        QCOMPARE(FileBytes(path), FileBytes(RUNFILE_DATA "/" + expected + ".xml"));
+        // The row count as a program killed before it was set leaves it,
+        // and the copy of an older recorder's rewrite beside it.
+        const bool isCount = mark == "RowCount=\"";
+        QVERIFY(n == 0 || isCount || QFile::resize(path, cut + mark.size() + extra));
+        const QByteArray placeholder =
+            FileBytes(path).replace("=\"3\"", "=\"10\"").replace(" >", ">");
+        QFile file(path);
+        QVERIFY(!isCount || (file.open(QIODevice::WriteOnly) && file.write(placeholder) &&
+                             file.copy(path + ".Ab12Cd")));
+        const QByteArray cutBytes = FileBytes(path);
+        const auto recovery = MeasurementFile::Recover(path, listedCount);
+        QCOMPARE(int(recovery.outcome), outcome);
+        QCOMPARE(Summary(recovery.record), history);
+        QCOMPARE(MeasurementFile::RemoveTemporaries(), int(isCount));
+        // Damaged files are kept aside, whole; the next start changes nothing.
+        QCOMPARE(QFile::exists(path), expected != "none");
+        const QString aside = "xml/damaged/" + QFileInfo(path).fileName();
+        QCOMPARE(FileBytes(aside), outcome == R::CutHead ? cutBytes : QByteArray());
+        if (expected == "none")
+            return;
+        QCOMPARE(int(MeasurementFile::Recover(path, qMax(3, listedCount)).outcome),
+                 int(outcome == R::CutShort ? R::CutShort : R::Untouched));
+        QCOMPARE(FileBytes(path),
+                 expected == "cut" ? cutBytes : FileBytes(RUNFILE_DATA "/" + expected + ".xml"));
     }
 
     void unopenableFile()
@@ -148,8 +179,10 @@ private slots:
     void csv_data()
     {
         // The run file's rows (none: no such file), the CSV file (empty: a
-        // device), and what the CSV says, header first (empty: refused,
-        // nothing written, the reason naming the file).
+        // device open for writing; *.fifo: a named pipe with a reader;
+        // kept.csv: an older CSV on a full disk), and what the CSV says,
+        // header first (empty: refused, nothing written, the reason naming
+        // the file at fault).
         QTest::addColumn<QString>("run");
         QTest::addColumn<Rows>("rows");
         QTest::addColumn<QString>("out");
@@ -178,6 +211,16 @@ private slots:
             << QString()
             << QStringList{newHead, "2017-12-10T10:10:02+01:00,,,,9,,,",
                            "2017-12-10T10:10:03+01:00,1,2,3,4,5,6,7"};
+        const Rows two{{"2017-12-10 10:10:00", "0.85", "1.2", "4.29497e+06"},
+                       {"2017-12-10 10:10:02", "1e-05", "0", "2"}};
+        QTest::newRow("into a named pipe, as a stream")
+            << "pipe.xml" << two << "out.fifo"
+            << QStringList{head, "2017-12-10T10:10:00+01:00,0.85,1.2,4294970",
+                           "2017-12-10T10:10:02+01:00,1e-05,0,2"};
+        QTest::newRow("onto /dev/full: the node stays")
+            << "dev.xml" << two << "/dev/full" << QStringList();
+        QTest::newRow("onto a full disk: the older CSV stays")
+            << "full.xml" << two << "kept.csv" << QStringList();
         QTest::newRow("TZ=America/St_Johns: west by hours and a half")
             << "west.xml" << Rows{{"2017-12-10 10:10:00", "1", "2", "3"}} << QString()
             << QStringList{head, "2017-12-10T10:10:00-03:30,1,2,3"};
@@ -195,18 +238,43 @@ private slots:
         const QString zone = QString(QTest::currentDataTag()).section(':', 0, 0);
         qputenv("TZ", zone.startsWith("TZ=") ? zone.mid(3).toUtf8() : "Europe/Berlin");
         tzset();
-        const QByteArray runBytes =
-            rows.isEmpty() ? QByteArray() : FileBytes(RunFileMaker::Write(run, rows));
+        if (!rows.isEmpty())
+            QVERIFY(!RunFileMaker::Write(run, rows).isEmpty());
+        const bool isDevice = out.startsWith("/dev/"), isFifo = out.endsWith(".fifo");
+        QFile reader;
+        if (isFifo)
+            QVERIFY(::mkfifo(qPrintable(out), 0600) == 0 &&
+                    reader.open(::open(qPrintable(out), O_RDONLY | O_NONBLOCK), QIODevice::ReadOnly,
+                                QFileDevice::AutoCloseHandle));
+        QVERIFY(out != "kept.csv" || RunFileMaker::Write(out, {}, false).endsWith(out));
+        const QByteArray before = isDevice || isFifo ? QByteArray() : FileBytes(out);
+        // A file-size limit stands for a full disk.
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit small{64, saved.rlim_max};
+        ::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(out != "kept.csv" || ::setrlimit(RLIMIT_FSIZE, &small) == 0);
         CsvExport csv;
         QBuffer buffer;
-        QCOMPARE(out.isEmpty() ? buffer.open(QIODevice::WriteOnly) && csv.Export(run, &buffer)
-                               : csv.ExportFile(run, out),
-                 !lines.isEmpty());
-        // A failure writes nothing, leaves the run file as it was and names it.
+        const bool isDone = out.isEmpty()
+                                ? buffer.open(QIODevice::WriteOnly) && csv.Export(run, &buffer)
+                                : csv.ExportFile(run, out);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        QCOMPARE(isDone, !lines.isEmpty());
+        // A failure writes nothing and leaves the target as it was: a node
+        // stays a node, no copy is left beside a file.
         const QString text = lines.isEmpty() ? "" : lines.join('\n') + '\n';
-        QCOMPARE(out.isEmpty() ? buffer.data() : FileBytes(out),
-                 out == run ? runBytes : text.toUtf8());
-        QCOMPARE(csv.errorString().contains(QFileInfo(run).fileName()), lines.isEmpty());
+        const QByteArray written = out.isEmpty() ? buffer.data()
+                                   : isFifo      ? reader.readAll()
+                                   : isDevice    ? QByteArray()
+                                                 : FileBytes(out);
+        QCOMPARE(written, lines.isEmpty() ? before : text.toUtf8());
+        QVERIFY(!(isDevice || isFifo) || (QFileInfo::exists(out) && !QFileInfo(out).isFile()));
+        QVERIFY(
+            out.isEmpty() ||
+            QDir(QFileInfo(out).path()).entryList({QFileInfo(out).fileName() + ".*"}).isEmpty());
+        const QString blame = QFileInfo(rows.isEmpty() || out.isEmpty() ? run : out).fileName();
+        QCOMPARE(csv.errorString().contains(blame), lines.isEmpty());
     }
 
     void opensInLibreOffice()
