@@ -4,6 +4,8 @@
 // station ended from outside (its history locked, a second program refused on
 // its folder), its run recovered at the next start, and kept alive across a
 // silent instrument and a lost link; the choices remembered between starts.
+// CTest runs the functions in two groups side by side (tests/app/CMakeLists.txt):
+// a new function must join one of them.
 #include "filebytes.h"
 #include "mainwindow.h"
 #include "simprocess.h"
@@ -163,27 +165,29 @@ private slots:
 
     void startsFromItsWorkingFolder()
     {
-        // The English translation beside it, and the log's first line stamped
-        // with the clock.
+        // The English translation beside it, proved by the warning about a
+        // missing port, and the log's first line (written before the warning)
+        // stamped with the clock.
         const QString folder = dir.filePath("operator");
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(QFile::copy(RADARFLOW_QM_FILE, folder + "/ZelEnglish.qm"));
         const QDateTime started = QDateTime::currentDateTime().addMSecs(-999);
         QProcess program;
         // Headless needs no screen, whatever -platform asks for.
-        Start(program, {"--headless", "-platform", "xcb"}, folder);
-        // An installed translation stays mapped into the program's memory.
-        const QString maps = QStringLiteral("/proc/%1/maps").arg(program.processId());
-        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(maps).contains((folder + "/ZelEnglish.qm").toUtf8()),
-                                 StationMs);
-        QVERIFY(!FileBytes(maps).contains("qtbase_zh_CN.qm"));
-        QTRY_VERIFY_WITH_TIMEOUT(FileBytes(folder + "/log.txt").contains('\n'), StationMs);
+        Start(program, {"--headless", "-platform", "xcb", "--connect", "--port", "/no/tty"},
+              folder);
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += program.readAllStandardError()).contains('\n'), StationMs);
+        // Qt's own Chinese stays out of the English interface.
+        QVERIFY(!FileBytes(QStringLiteral("/proc/%1/maps").arg(program.processId()))
+                     .contains("qtbase_zh_CN.qm"));
         const QDateTime seen = QDateTime::currentDateTime();
         const QString first = QString::fromUtf8(FileBytes(folder + "/log.txt")).section('\n', 0, 0);
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
+        QVERIFY2(err.contains("] Cannot open serial port /no/tty: "), err.constData());
         // The line's layout is the log's own test; here its time.
         const QDateTime stamp = QDateTime::fromString(first.mid(1, 19), "yyyy-MM-dd HH:mm:ss");
         QVERIFY2(started <= stamp && stamp <= seen, qPrintable(first));
@@ -195,6 +199,7 @@ private slots:
         QTest::addColumn<bool>("isHistoryLocked"); // by another program as the run ends
         QTest::newRow("SIGTERM") << int(SIGTERM) << false;
         QTest::newRow("SIGTERM, history locked") << int(SIGTERM) << true;
+        QTest::newRow("SIGINT") << int(SIGINT) << false;
         QTest::newRow("SIGHUP") << int(SIGHUP) << false;
         QTest::newRow("SIGKILL") << int(SIGKILL) << false;
     }
@@ -278,8 +283,9 @@ private slots:
 
     void reconnectsAndMeasuresAgain()
     {
-        // The instrument is silent at first: the version read is given up
-        // after 9 s, and the port reopened 5 s later.
+        // The instrument is silent at first: the version read is resent after
+        // the program's own time-out of 3 s, twice, given up after 9 s, and
+        // the port reopened 5 s later.
         SimProcess first(FastSim);
         QVERIFY2(first.isReady() && first.command("silent-next 3"),
                  qPrintable(first.errorString()));
@@ -291,12 +297,26 @@ private slots:
         qunsetenv("QT_LOGGING_RULES");
         // Two samples: a run worth recording.
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data)).count("</Row>") >= 2, 2 * StationMs);
+        const QList<QJsonObject> silent = first.entries();
+        const double resendMs = silent[2]["ms"].toDouble() - silent[0]["ms"].toDouble();
+        QVERIFY2(resendMs > 5000 && resendMs < 8000, qPrintable(QString::number(resendMs)));
         first.stop();
+        // The first retry, 5 s after the loss (within 8 s), finds no port and
+        // says so, the line stamped with the clock.
+        const QDateTime lostAt = QDateTime::currentDateTime();
+        QString err;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (err += QString::fromUtf8(station.readAllStandardError())).contains("打开失败"), 8000);
+        const QDateTime stamp = QDateTime::fromString(err.trimmed().section('\n', -1).mid(1, 19),
+                                                      "yyyy-MM-dd HH:mm:ss");
+        QVERIFY2(lostAt.msecsTo(QDateTime::currentDateTime()) > 4000 &&
+                     lostAt.addSecs(3) <= stamp && stamp <= QDateTime::currentDateTime(),
+                 qPrintable(err));
         // The instrument back on the same link, paced like a 9600-baud line
-        // whose answers come in pieces: a second run starts by itself.
+        // whose answers come in pieces: the next retry reconnects, and a
+        // second run starts by itself.
         SimProcess second(FastSim + QStringList{"--link", first.linkPath(), "--baud", "9600",
                                                 "--reply-delay", "5"});
-        QTRY_VERIFY(QFileInfo(first.linkPath()).isSymLink());
         QTRY_VERIFY_WITH_TIMEOUT(FileBytes(RunFile(data, 1)).count("</Row>") >= 1, StationMs);
         // Whole answers are taken without waiting for the line to fall quiet
         // for 100 ms: the version read and the read-back follow closely.
@@ -314,15 +334,18 @@ private slots:
         QVERIFY2(out.indexOf("测量结束") >= 0 && lost > out.indexOf("已连接") &&
                      out.indexOf("已重新连接") > lost && out.count("已重新连接") == 1,
                  qPrintable(out));
-        // The silence and its end, once each; nothing waited for an answer.
-        const QStringList err =
-            QString::fromUtf8(station.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-        const QString port = first.linkPath();
-        QVERIFY2(err.size() == 2 &&
-                     err[0].endsWith(
+        // The silence and the failed retry, each told once with its end;
+        // nothing waited for an answer.
+        const QStringList lines = (err + QString::fromUtf8(station.readAllStandardError()))
+                                      .split('\n', Qt::SkipEmptyParts);
+        const QString port = first.linkPath(), answered = QString("串口 %1 的仪器已应答").arg(port);
+        QVERIFY2(lines.size() == 4 &&
+                     lines[0].endsWith(
                          QString("串口 %1 无应答：消息接收超时，每 5 秒重新连接").arg(port)) &&
-                     err[1].endsWith(QString("串口 %1 的仪器已应答").arg(port)),
-                 qPrintable(err.join('\n')));
+                     lines[1].endsWith(answered) &&
+                     lines[2].contains(QString("] 串口 %1 打开失败：").arg(port)) &&
+                     lines[3].endsWith(answered),
+                 qPrintable(lines.join('\n')));
         const QByteArray log = FileBytes(data + "/log.txt");
         QVERIFY(!log.contains("DEBUG|write:") && !log.contains("DEBUG|Receive:") &&
                 log.contains("DEBUG|SIGTERM, SIGINT and SIGHUP end the program cleanly"));

@@ -160,9 +160,12 @@ private slots:
         // Five minutes: all 301 samples and one on each side.
         time->setRange(start.addSecs(43200), start.addSecs(43500));
         QCOMPARE(line->pointsVector(), day.mid(43199, 303));
-        // A new sample during the day joins in time order.
+        // A new sample during the day joins in time order; a window grown on
+        // the right keeps its left edge.
         run.append(start.toMSecsSinceEpoch() + 43350500, 4);
         QCOMPARE(line->at(152), QPointF(start.toMSecsSinceEpoch() + 43350500.0, 4));
+        time->setRange(start.addSecs(43200), start.addSecs(43501));
+        QCOMPARE(line->count(), 305);
     }
 
     void hiddenChartsDoNotAnimate_data()

@@ -14,6 +14,7 @@ class tst_Recording : public QObject
     Q_OBJECT
 
     std::unique_ptr<WindowBench> bench;
+    const QStringList views{"kx70MainChart", "kx80MainChart", "kx90MainChart"};
 
     // The sixteen input registers stored as an answer would, handed to the
     // window's update slot as the codec would.
@@ -82,7 +83,6 @@ private slots:
     void callouts()
     {
         // The hovered sample's time and value in the bubble of its chart.
-        const QStringList views{"kx70MainChart", "kx80MainChart", "kx90MainChart"};
         const QStringList texts{"流速: 1.5 m/s", "水位: 1.5 m", "流量: 1.5 m³/s"};
         const QPointF point(QDateTime(QDate(2024, 5, 1), QTime(8, 0, 5)).toMSecsSinceEpoch(), 1.5);
         for (int i = 0; i < 3; ++i) {
@@ -121,6 +121,15 @@ private slots:
             // Samples after the stop change the labels only.
             Speeds({7000});
             QCOMPARE(bench->shown("curSpeed"), QStringLiteral("7 m/s"));
+            // The run's samples, and only those, on the live charts.
+            for (int chart = 0; chart < 3; ++chart) {
+                const auto *series = qobject_cast<QtCharts::QXYSeries *>(
+                    bench->find<QtCharts::QChartView>(views[chart])->chart()->series().value(0));
+                QCOMPARE(series->count(), runs[run].size());
+                for (int i = 0; i < series->count(); ++i)
+                    QCOMPARE(series->at(i).y(),
+                             (QList<double>{runs[run][i] / 1000.0, 0.8, 1.5}[chart]));
+            }
             QCOMPARE(History()->rowCount(), run + 1);
             QCOMPARE(Newest().mid(2, 4), means[run]);
             // Shown, the start time whole and the file path taking what is left.
@@ -171,10 +180,12 @@ private slots:
 
     void emptyIntervalKeepsLastValid()
     {
-        // 0 and empty are refused; the last valid interval, 1 s, stays in force.
+        // 0, 65536 and empty are refused; the last valid interval, 1 s, stays
+        // in force.
         QVERIFY(Run("1") && bench->click("pushButtonAutoRun70"));
         const int polls = bench->requests(0x04).size();
-        QVERIFY(Run("0") && bench->click("pushButtonAutoRun70") && Run(""));
+        QVERIFY(Run("0") && bench->click("pushButtonAutoRun70") && Run("65536") &&
+                bench->click("pushButtonAutoRun70") && Run(""));
         QCOMPARE(bench->find<QLineEdit>("lineEditAutoRunIntvel")->text(), QStringLiteral("1"));
         // The first poll comes one interval after the start, not at once.
         QTest::qWait(700);

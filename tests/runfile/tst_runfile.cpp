@@ -187,13 +187,14 @@ private slots:
         QTest::addColumn<Rows>("rows");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("four-column file")
+        // A row named TZ=zone runs in that zone.
+        QTest::newRow("TZ=UTC: four-column file, +00:00, never Z or -00:00")
             << "run.xml"
             << Rows{{"2017-12-10 10:10:00", "0.85", "1.2", "4.29497e+06"},
                     {"2017-12-10 10:10:02", "1e-05", "0", "2"}}
             << "run.csv"
-            << QStringList{head, "2017-12-10T10:10:00+01:00,0.85,1.2,4294970",
-                           "2017-12-10T10:10:02+01:00,1e-05,0,2"};
+            << QStringList{head, "2017-12-10T10:10:00+00:00,0.85,1.2,4294970",
+                           "2017-12-10T10:10:02+00:00,1e-05,0,2"};
         QTest::newRow("eight-column file, summer time, non-ASCII paths")
             << "测量/新 运行.xml"
             << Rows{{"2017-12-10 10:10:00", "1.5", "0.8", "2.4", "2.2", "4294967.296", "120", "90"},
@@ -220,6 +221,9 @@ private slots:
             << "dev.xml" << two << "/dev/full" << QStringList();
         QTest::newRow("onto a full disk: the older CSV stays")
             << "full.xml" << two << "kept.csv" << QStringList();
+        QTest::newRow("TZ=America/St_Johns: west by hours and a half")
+            << "west.xml" << Rows{{"2017-12-10 10:10:00", "1", "2", "3"}} << QString()
+            << QStringList{head, "2017-12-10T10:10:00-03:30,1,2,3"};
         QTest::newRow("no such file") << "absent.xml" << Rows() << "x.csv" << QStringList();
         QTest::newRow("onto the run file")
             << "self.xml" << Rows{{"2017-12-10 10:10:00", "1", "2", "3"}} << "self.xml"
@@ -231,6 +235,9 @@ private slots:
         QFETCH(Rows, rows);
         QFETCH(QString, out);
         QFETCH(QStringList, lines);
+        const QString zone = QString(QTest::currentDataTag()).section(':', 0, 0);
+        qputenv("TZ", zone.startsWith("TZ=") ? zone.mid(3).toUtf8() : "Europe/Berlin");
+        tzset();
         if (!rows.isEmpty())
             QVERIFY(!RunFileMaker::Write(run, rows).isEmpty());
         const bool isDevice = out.startsWith("/dev/"), isFifo = out.endsWith(".fifo");
