@@ -37,13 +37,6 @@ class tst_MainWindow : public QObject
     {
         return QString::fromLatin1(Wire::withCrc(Wire::hex(qPrintable(hex))).toHex(' ').toUpper());
     }
-    // The last box's title and text, or else the status bar.
-    QString Told() const
-    {
-        const auto &boxes = bench->boxes.boxes();
-        return boxes.isEmpty() ? bench->find<QStatusBar>("statusBar")->currentMessage()
-                               : boxes.last().title + '/' + boxes.last().text;
-    }
 
 private slots:
     void initTestCase()
@@ -113,7 +106,7 @@ private slots:
         QCOMPARE(bench->openPort(), !frames.isEmpty());
         QVERIFY(bench->sim.waitForEntries(first + frames.size()));
         QCOMPARE(Sent().mid(0, frames.size()), frames);
-        QCOMPARE(frames.isEmpty() ? Told() : addr->currentText(), shown);
+        QCOMPARE(frames.isEmpty() ? bench->told() : addr->currentText(), shown);
         if (frames.isEmpty())
             return;
         // The line is set to 9600 8N1, no flow control.
@@ -191,7 +184,7 @@ silent poll: no ticks bunch after it | ; silent-next 1 | lineEditAutoRunIntvel=1
         const int more = cell[4].section('+', 1).toInt();
         QTRY_VERIFY_WITH_TIMEOUT(Sent(from).size() >= frames.size() + more, 10000);
         if (!cell[6].isEmpty())
-            QTRY_COMPARE(Told(), cell[6]);
+            QTRY_COMPARE(bench->told(), cell[6]);
         if (!cell[4].endsWith('+')) {
             // Nothing more, not even after another time-out.
             QTest::qWait(timeoutMs + 100);
@@ -255,7 +248,7 @@ silent poll: no ticks bunch after it | ; silent-next 1 | lineEditAutoRunIntvel=1
         QVERIFY(bench->enter("lineEditSleepTime=15 pushButtonSleepTime"));
         QVERIFY(bench->sim.waitForEntries(first + reads + 2));
         QCOMPARE(Sent(reads + 1), QStringList{Frame("80 06 00 20 00 0F")});
-        QTRY_COMPARE(Told(), QString("设置写入成功"));
+        QTRY_COMPARE(bench->told(), QString("设置写入成功"));
         QVERIFY(bench->click("pushButtonUartConnect"));
         QVERIFY(!bench->isPortOpen() && bench->boxes.boxes().isEmpty());
     }

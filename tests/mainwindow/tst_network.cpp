@@ -40,12 +40,6 @@ class tst_Network : public QObject
         const QByteArray bytes = Wire::hex(qPrintable(hex));
         return QString::fromLatin1((isMbap ? bytes : Wire::withCrc(bytes)).toHex(' ').toUpper());
     }
-    QString Told() const
-    {
-        const auto &boxes = bench->boxes.boxes();
-        return boxes.isEmpty() ? bench->find<QStatusBar>("statusBar")->currentMessage()
-                               : boxes.last().title + '/' + boxes.last().text;
-    }
 
 private slots:
     void initTestCase()
@@ -107,14 +101,14 @@ private slots:
         QVERIFY(bench->enter("lineEditSleepTime=15 pushButtonSleepTime"));
         QVERIFY(bench->sim.waitForEntries(first + 16));
         QCOMPARE(Wire().at(15), Frame(wire[4], isMbap));
-        QTRY_COMPARE(Told(), QString("设置写入成功"));
+        QTRY_COMPARE(bench->told(), QString("设置写入成功"));
         // The spectrum travels through a transparent server only; a gateway
         // is not even asked.
         QVERIFY(bench->click("pushButtonGetFreq70"));
         if (isMbap) {
             QTest::qWait(300);
-            QCOMPARE(Told(), QString("警告/回波谱不是 Modbus 帧，Modbus TCP 网关不会转发："
-                                     "读取回波谱需要串口或透明传输的串口服务器（tcp://）"));
+            QCOMPARE(bench->told(), QString("警告/回波谱不是 Modbus 帧，Modbus TCP 网关不会转发："
+                                            "读取回波谱需要串口或透明传输的串口服务器（tcp://）"));
             QCOMPARE(Wire().size(), 16);
         } else {
             QVERIFY(bench->settle(first + 17));
@@ -173,7 +167,7 @@ wrong transaction: never the answer | modbus-tcp | bad-tid on ; | 00 01 00 00 00
                 frames << Frame(frame.trimmed(), isMbap);
         QTRY_VERIFY_WITH_TIMEOUT(Wire().size() >= frames.size(), 10000);
         if (!cell[4].isEmpty())
-            QTRY_COMPARE(Told(), QString(cell[4]).replace('P', port));
+            QTRY_COMPARE(bench->told(), QString(cell[4]).replace('P', port));
         if (!cell[3].endsWith('+')) {
             QTest::qWait(500);
             QCOMPARE(Wire().size(), frames.size());
@@ -196,11 +190,13 @@ wrong transaction: never the answer | modbus-tcp | bad-tid on ; | 00 01 00 00 00
         QVERIFY(bench->sim.waitForEntries(first + 14));
         QVERIFY(bench->sim.command("listen off"));
         QTRY_VERIFY(!bench->isPortOpen());
-        QCOMPARE(Told(), "串口 " + port +
-                             " 连接中断：The remote host closed the connection，每 5 秒重新连接");
+        QCOMPARE(bench->told(),
+                 "串口 " + port +
+                     " 连接中断：The remote host closed the connection，每 5 秒重新连接");
         QCOMPARE(bench->find<QPushButton>("pushButtonAutoRun70")->text(), QString("开始测量"));
         // The first attempt, 5 s on, is refused and told once.
-        QTRY_COMPARE_WITH_TIMEOUT(Told(), "串口 " + port + " 打开失败：Connection refused", 7000);
+        QTRY_COMPARE_WITH_TIMEOUT(bench->told(), "串口 " + port + " 打开失败：Connection refused",
+                                  7000);
         logged = qInstallMessageHandler(Record);
         QVERIFY(bench->sim.command("listen on"));
         const int before = bench->sim.entries().size();

@@ -86,6 +86,13 @@ public:
         return sim.entries().size() == count;
     }
 
+    // The last box's title and text, or else the status bar.
+    QString told() const
+    {
+        const auto &all = boxes.boxes();
+        return all.isEmpty() ? find<QStatusBar>("statusBar")->currentMessage()
+                             : all.last().title + '/' + all.last().text;
+    }
     // The texts of the named labels, fields and combo boxes, separated by
     // spaces, as the operator reads them, joined by "|".
     QString shown(const QString &names) const
