@@ -4,6 +4,7 @@
 // checked on the simulator's line by the window suites.
 #include "modbus.h"
 #include "modbusanswer.h"
+#include "rowtable.h"
 #include "wire.h"
 
 #include <QtTest>
@@ -21,7 +22,6 @@ private slots:
         // 1-2, w: write 38, W: write 91, m: write 15-20, -: none); the answer,
         // "+" marking where its CRC goes; the length handed over (- whole);
         // the result; the signals; holding 11-12 afterwards (7, 8 before).
-        QTest::addColumn<QString>("row");
         const QString rows = R"(
 address query: three signals in order  | a | 80 03 02 00 0A 04 5D       | - | 0  | GetDevAddr Single(28,000a) Holding | 7 8
 two holding registers                  | r | 80 03 04 11 11 22 22 +     | - | 0  | Holding            | 4369 8738
@@ -44,13 +44,12 @@ write refused for its address          | w | 80 86 02 +                 | - | 17
 0x10 refused by a device failure       | m | 80 90 04 +                 | - | 17 | WriteMult(0,15)    | 7 8
 echo cut short                         | w | 80 06 00 26 +              | - | 16 |                    | 7 8
 )";
-        for (const QString &row : rows.split('\n', Qt::SkipEmptyParts))
-            QTest::newRow(qPrintable(row.section('|', 0, 0).trimmed())) << row;
+        RowTable::Add(rows);
     }
     void answers()
     {
         QFETCH(QString, row);
-        const QStringList cell = row.split(QRegularExpression(" *\\| *"));
+        const QStringList cell = RowTable::Cells(row);
         Modbus codec(0x80);
         const QHash<QString, std::function<void()>> requests{
             {"r", [&] { codec.MBReadHoldingRegister(11, 2); }},
@@ -90,7 +89,6 @@ echo cut short                         | w | 80 06 00 26 +              | - | 16
         // The request on the line; the bytes received so far; whether they are
         // its whole answer. Anything else waits for the quiet time, as does the
         // echo that only heads the burst carrying a spectrum.
-        QTest::addColumn<QString>("row");
         const QString rows = R"(
 read answer                   | 80 03 00 01 00 05 CA 18 | 80 03 0A 00 01 00 02 00 03 00 04 00 05 32 64 | 1
 input answer                  | 80 04 00 01 00 02 3E 1A | 80 04 04 11 11 22 22 A7 0C | 1
@@ -110,8 +108,7 @@ discovery answered by 0x0A    | FF 03 00 1C 00 01 50 12 | 0A 03 02 00 0A 9D 82 |
 spectrum request echo         | 80 06 00 26 12 34 7B 67 | 80 06 00 26 12 34 7B 67 | 0
 nothing written yet           |                         | 80 03 02 00 01 45 9A | 0
 )";
-        for (const QString &row : rows.split('\n', Qt::SkipEmptyParts))
-            QTest::newRow(qPrintable(row.section('|', 0, 0).trimmed())) << row;
+        RowTable::Add(rows);
     }
     void complete()
     {

@@ -6,6 +6,7 @@
 // (tests/mainwindow/CMakeLists.txt): a new function must join one of them.
 #include "filebytes.h"
 #include "ownhome.h"
+#include "rowtable.h"
 #include "windowbench.h"
 #include "wire.h"
 
@@ -129,7 +130,6 @@ private slots:
         // than half the gap (the first copy may reach a busy simulator late)
         // and within a second after it. Then what the operator is told once
         // (box title/text, or the status bar), and whether the port stays open.
-        QTest::addColumn<QString>("row");
         const QString rows = R"(
 silence                       | silent-next 3 ; |  | 300 | V V V | 300 | 警告/消息接收超时，请检查设备连接是否正常 | closed
 bad CRC                       | bad-crc on ;    |  | 300 | V V V | 300 | 警告/消息接收超时，请检查设备连接是否正常 | closed
@@ -146,13 +146,12 @@ stale bytes on the line before opening | send 80 03 02 04 ; |  | 300 | V R + | 3
 spectrum that never comes, the run goes on | ; no-spectrum on | lineEditAutoRunIntvel=1 pushButtonAutoRun70 pushButtonGetFreq70 | 300 | S S S P + | 300 |  | open
 silent poll: no ticks bunch after it | ; silent-next 1 | lineEditAutoRunIntvel=1 pushButtonAutoRun70 | 1300 | P P P + | 700 |  | open
 )";
-        for (const QString &row : rows.split('\n', Qt::SkipEmptyParts))
-            QTest::newRow(qPrintable(row.section('|', 0, 0).trimmed())) << row;
+        RowTable::Add(rows);
     }
     void faults()
     {
         QFETCH(QString, row);
-        const QStringList cell = row.split(QRegularExpression(" *\\| *"));
+        const QStringList cell = RowTable::Cells(row);
         const int timeoutMs = cell[3].toInt();
         bench->window->SetLineTiming(timeoutMs, 100);
         const auto force = [this](const QString &commands) {

@@ -1,6 +1,7 @@
 // The main window against the simulated instrument behind a network, one
 // simulator serving both kinds of gateway: a conversation over each, the
 // faults a network has and a line has not, and a station that reconnects.
+#include "rowtable.h"
 #include "windowbench.h"
 #include "wire.h"
 
@@ -134,20 +135,18 @@ private slots:
         // version read (right of it), then the wire from the opening on ("+":
         // more may follow), what the operator is told and whether the port
         // stays open. P is the port's name.
-        QTest::addColumn<QString>("row");
         const QString rows = R"(
 refused                  | tcp        | listen off ;   | | 警告/串口 P 打开失败：Connection refused | closed
 closed by the server mid-run | modbus-tcp | ; hang-up | 00 01 00 00 00 06 80 03 00 24 00 01 + | 警告/串口 P 连接中断：The remote host closed the connection | closed
 segments 150 ms apart: one answer | tcp | segments 3:150 ; | 80 03 00 24 00 01 * 80 03 00 01 00 05 * + | | open
 wrong transaction: never the answer | modbus-tcp | bad-tid on ; | 00 01 00 00 00 06 80 03 00 24 00 01 * 00 02 00 00 00 06 80 03 00 24 00 01 * 00 03 00 00 00 06 80 03 00 24 00 01 | 警告/消息接收超时，请检查设备连接是否正常 | closed
 )";
-        for (const QString &row : rows.split('\n', Qt::SkipEmptyParts))
-            QTest::newRow(qPrintable(row.section('|', 0, 0).trimmed())) << row;
+        RowTable::Add(rows);
     }
     void faults()
     {
         QFETCH(QString, row);
-        const QStringList cell = row.split(QRegularExpression(" *\\| *"));
+        const QStringList cell = RowTable::Cells(row);
         const QString port = bench->sim.networkPort(cell[1]);
         const bool isMbap = cell[1] == "modbus-tcp";
         // The network's pauses are longer than the quiet time of a line.
